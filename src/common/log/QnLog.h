@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QLoggingCategory>
+#include <QString>
+
+/// The program's one log sink.
+///
+/// Components declare their own categories, named "qn.<area>" (Q_LOGGING_CATEGORY in their .cpp,
+/// Q_DECLARE_LOGGING_CATEGORY in a header when shared), and log through qCDebug / qCInfo /
+/// qCWarning / qCCritical. Every target is built with QT_MESSAGELOGCONTEXT, so each line carries the
+/// source file, line and function in every build type.
+///
+/// Level meanings:
+///  - debug:    protocol and state traces, off by default outside tests;
+///  - info:     one line per user-visible event (connected, mirroring started, backend chosen);
+///  - warning:  a failure that the program recovers from (bad datagram, retry, fallback);
+///  - critical: a failure that ends a feature (capture cannot start, settings not writable).
+///
+/// Passwords, tokens and verification codes are never passed to the log: log their presence or
+/// length instead (see QnLog::redacted).
+namespace QnLog {
+
+/// Installs the sink as Qt's message handler. Lines go to stderr and, when filePath is not empty,
+/// are appended to that file as well. Thread-safe: messages may come from any thread.
+/// Call once from main(); a second call only changes the file.
+void install(const QString &filePath = QString());
+
+/// Restores Qt's default handler and closes the file (tests and shutdown).
+void uninstall();
+
+/// The path of the log file in use, or an empty string.
+QString filePath();
+
+/// Formats one line as the sink writes it (exposed for tests).
+QString formatLine(QtMsgType type, const QMessageLogContext &context, const QString &message);
+
+/// A placeholder for a secret in log text: "<redacted N chars>" or "<empty>".
+QString redacted(const QString &secret);
+
+} // namespace QnLog
+
+Q_DECLARE_LOGGING_CATEGORY(lcApp)
