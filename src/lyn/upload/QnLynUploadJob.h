@@ -37,6 +37,10 @@ Q_SIGNALS:
     void finished(bool accepted, const QJsonArray &entries, const QStringList &uploadedPaths);
 
 private:
+    void onReplyFinished();
+    /// Emits finished() once and schedules the job's deletion.
+    void report(bool accepted, const QJsonArray &entries, const QStringList &uploadedPaths);
+
     class Private;
     Private *d; // owned
 };
