@@ -38,8 +38,7 @@ public:
     /// Creates the settings object over path (INI, UTF-8), replacing any earlier one.
     void openSettings(const QString &path);
 
-    QVariant value(const QString &group, const QString &key,
-                   const QVariant &defaultValue = QVariant()) const;
+    QVariant value(const QString &group, const QString &key, const QVariant &defaultValue = QVariant()) const;
     /// True when group holds key itself (case-sensitive); keys of other groups do not count.
     bool contains(const QString &group, const QString &key) const;
     /// Writes group/key and syncs the file to disk before returning.

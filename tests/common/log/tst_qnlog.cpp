@@ -64,7 +64,8 @@ void TestQnLog::redaction_data()
     QTest::addColumn<QString>("secret");
     QTest::addColumn<QString>("shown");
     QTest::newRow("empty") << QString() << "<empty>";
-    QTest::newRow("password") << "hunter2" << "<redacted 7 chars>";
+    QTest::newRow("password") << "hunter2"
+                              << "<redacted 7 chars>";
 }
 
 void TestQnLog::redaction()

@@ -99,11 +99,16 @@ void TestCOption::valueAndContains_data()
     QTest::addColumn<bool>("contained");
     QTest::addColumn<QVariant>("expected"); // value() with default "dflt"
 
-    QTest::newRow("present") << "system" << "uuid" << true << QVariant("0123abcd");
-    QTest::newRow("key of another group only") << "main" << "uuid" << false << QVariant("dflt");
-    QTest::newRow("case differs") << "system" << "UUID" << false << QVariant("dflt");
-    QTest::newRow("missing group") << "nosuch" << "uuid" << false << QVariant("dflt");
-    QTest::newRow("empty value") << "user" << "username" << true << QVariant("");
+    QTest::newRow("present") << "system"
+                             << "uuid" << true << QVariant("0123abcd");
+    QTest::newRow("key of another group only") << "main"
+                                               << "uuid" << false << QVariant("dflt");
+    QTest::newRow("case differs") << "system"
+                                  << "UUID" << false << QVariant("dflt");
+    QTest::newRow("missing group") << "nosuch"
+                                   << "uuid" << false << QVariant("dflt");
+    QTest::newRow("empty value") << "user"
+                                 << "username" << true << QVariant("");
 }
 
 void TestCOption::valueAndContains()
@@ -146,7 +151,8 @@ void TestCOption::samePathBeforeAndAfterApplication()
     probe.start(QStringLiteral(TEST_BIN_DIR "/coption_probe"), QStringList());
     QVERIFY(probe.waitForFinished(10000));
     QCOMPARE(probe.exitCode(), 0);
-    const QStringList lines = QString::fromLocal8Bit(probe.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    const QStringList lines =
+        QString::fromLocal8Bit(probe.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 2);
     QCOMPARE(lines.at(0), lines.at(1));
     QCOMPARE(lines.at(0), m_home->path() + "/coption_probe/config/setting.ini");
@@ -168,7 +174,8 @@ void TestCOption::fileMd5()
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(content);
     f.close();
-    QCOMPARE(::fileMd5(path), QString::fromLatin1(QCryptographicHash::hash(content, QCryptographicHash::Md5).toHex()));
+    QCOMPARE(::fileMd5(path),
+             QString::fromLatin1(QCryptographicHash::hash(content, QCryptographicHash::Md5).toHex()));
     QCOMPARE(::fileMd5(m_home->filePath("missing.bin")), QString());
 }
 
