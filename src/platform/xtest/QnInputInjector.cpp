@@ -1,0 +1,3 @@
+#include "xtest/QnInputInjector.h"
+
+QnInputInjector::~QnInputInjector() = default;
