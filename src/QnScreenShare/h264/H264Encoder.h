@@ -1,0 +1,76 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+struct x264_t;
+struct x264_param_t;
+struct x264_picture_t;
+
+/// The process-wide x264 encoder of the sender: veryfast/zerolatency, baseline profile, one thread,
+/// CRF with QP 16..32 under a 6000 kbit/s VBV, one key frame per second, parameter sets before
+/// every key frame (Annex B).
+///
+/// Threads: encode runs on the capture thread; init and close on the GUI thread while capture is
+/// stopped. A mutex serialises them all the same.
+class H264Encoder
+{
+public:
+    /// Room the sender gives each encoded access unit.
+    static constexpr int kOutputBufferSize = 512000;
+
+    static H264Encoder &instance();
+
+    /// (Re)opens the encoder for \a width x \a height at \a frameRate. \a bitRate and
+    /// \a keyFrameHint are kept but not used by x264. Returns false when the arguments are not
+    /// positive or the preset is refused; true otherwise, also when x264 could not open (encode
+    /// then returns 0). Odd sizes are encoded on an even grid and cropped in the stream.
+    bool init(int width, int height, int bitRate, int frameRate, int keyFrameHint);
+
+    /// Encodes one I420 picture (Y, then U and V of ((w+1)/2) x ((h+1)/2), tightly packed) into
+    /// \a out. Returns the bytes written; 0 when not open or nothing was produced; -1 on error,
+    /// when the size differs from init's, or when the access unit would not fit
+    /// \a outCapacity (it is then dropped and the next picture is forced to be an IDR).
+    int encode(const uint8_t *i420, int width, int height, uint8_t *out, int outCapacity = kOutputBufferSize);
+
+    void close();
+
+    bool isOpen() const;
+    /// True when the last access unit returned by encode was a key frame.
+    bool lastWasKeyframe() const;
+
+private:
+    H264Encoder();
+    ~H264Encoder();
+    H264Encoder(const H264Encoder &) = delete;
+    H264Encoder &operator=(const H264Encoder &) = delete;
+
+    void closeLocked();
+
+    struct EncoderClose
+    {
+        void operator()(x264_t *encoder) const;
+    };
+    struct PictureFree
+    {
+        void operator()(x264_picture_t *picture) const;
+    };
+
+    mutable std::mutex m_lock;
+    bool opened = false;
+    int m_width = 0;
+    int m_height = 0;
+    int m_bitRate = 0;
+    int m_frameRate = 0;
+    int keyFrameHint = 0;
+    int frameCounter = 0;
+    std::unique_ptr<x264_t, EncoderClose> m_encoder;
+    std::unique_ptr<x264_param_t> m_param;
+    std::unique_ptr<x264_picture_t, PictureFree> m_pictureIn;
+    std::unique_ptr<x264_picture_t> m_pictureOut;
+    int m_codedWidth = 0;  ///< even
+    int m_codedHeight = 0; ///< even
+    bool m_forceKeyframe = false;
+    bool m_lastKeyframe = false;
+};

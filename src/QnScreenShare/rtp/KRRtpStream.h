@@ -1,0 +1,73 @@
+#pragma once
+
+#include "rtp/QnRtpRtcp.h"
+#include "rtp/QnTransportDefault.h"
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+/// What the H.264 and Opus streams share: one library sender and receiver, an RTP and an RTCP
+/// transport, and the receive thread that polls both sockets every 10 ms.
+///
+/// Lifecycle: idle -> start -> running -> Stop (flag, join, destroy) -> idle; a start while
+/// running is refused. Start and Stop run on the owner's thread (never on the receive thread);
+/// sendFrame runs on the producing thread and is serialised with Stop by m_sendLock. Frames
+/// reach the user callback on the receive thread.
+class KRRtpStream : public QnRtpFrameCb
+{
+public:
+    ~KRRtpStream() override;
+    KRRtpStream(const KRRtpStream &) = delete;
+    KRRtpStream &operator=(const KRRtpStream &) = delete;
+
+    /// Stops the receive thread and destroys the library objects and transports. Returns 0, also
+    /// when not running; -1 when called from the receive thread itself.
+    int Stop();
+    /// Sends one encoded frame, stamped from the steady clock. Returns -1 without a sender or
+    /// when a datagram could not be sent, else 0.
+    int sendFrame(const uint8_t *data, int length);
+    /// Frame callback of the library receiver (receive thread): links the RTCP routing to the
+    /// received SSRC on the first frame, then passes the frame to the user callback unchanged.
+    int onFrame(const uint8_t *data, int length, int64_t timestamp, uint32_t extra) override;
+
+    bool isRunning() const { return running.load(); }
+    /// Counters of the library objects (zeroes when idle).
+    QnRtpStats senderStats() const;
+    QnRtpStats receiverStats() const;
+    /// Bound local ports (0 when idle): handy when started on port 0.
+    int localRtpPort() const;
+    int localRtcpPort() const;
+
+protected:
+    struct Config
+    {
+        QnRtpRtcp *(*createSender)() = nullptr;
+        QnRtpRtcp *(*createReceiver)() = nullptr;
+        const char *threadName = "";
+        const char *kind = "";
+        std::string localIp;
+        bool rtcpAllToSender = false; ///< every RTCP datagram goes to the sender object
+    };
+
+    KRRtpStream() = default;
+    int startStream(const Config &config, QnRtpFrameCb *cb, uint32_t streamId, uint8_t payloadType,
+                    int localRtpPort, int localRtcpPort, const std::string &remoteIp, int remoteRtpPort,
+                    int remoteRtcpPort);
+
+private:
+    void receiveLoop();
+    void teardown();
+
+    std::thread receiveThread;
+    std::atomic<bool> running{false};
+    std::unique_ptr<QnTransportDefault> rtpTransport;
+    std::unique_ptr<QnTransportDefault> rtcpTransport;
+    std::unique_ptr<QnRtpRtcp> sender;
+    std::unique_ptr<QnRtpRtcp> receiver;
+    QnRtpFrameCb *userCb = nullptr;
+    bool ssrcLinked = false;
+    mutable std::mutex m_sendLock; ///< guards sender/receiver/transport pointers against Stop
+};

@@ -1,0 +1,116 @@
+#pragma once
+
+#include "QnRtpRtcp.h"
+#include "RtpH264.h"
+#include "RtpOpus.h"
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace qnrtp {
+
+enum class PayloadKind { H264, Opus };
+
+/// Sending endpoint: packetises frames into RTP, sends RTCP sender reports every few seconds
+/// and reads the peer's receiver reports. sendData runs on the producing thread,
+/// incomingPacket on the receive thread; both take m_lock.
+class RtpSender : public QnRtpRtcp
+{
+public:
+    static constexpr int kReportIntervalMs = 3000;
+
+    explicit RtpSender(PayloadKind kind);
+
+    void setStreamId(uint32_t id) override;
+    void setPayloadType(uint8_t payloadType) override;
+    QnRtpStats stats() const override;
+    void setTransport(QnRtpTransport *rtp, QnRtpTransport *rtcp, QnRtpFrameCb *frameCb) override;
+    void stop() override;
+    int sendData(const uint8_t *data, int length, uint64_t timeMs) override;
+    int incomingPacket(const uint8_t *data, int length) override;
+
+private:
+    uint32_t timestampFor(const uint8_t *data, int length, uint64_t timeMs, bool &marker);
+    bool sendPayload(const uint8_t *payload, int size, bool marker, uint32_t timestamp);
+    void sendReport(uint64_t timeMs);
+
+    mutable std::mutex m_lock;
+    const PayloadKind m_kind;
+    const uint32_t m_clock;
+    QnRtpTransport *m_rtp = nullptr;
+    QnRtpTransport *m_rtcp = nullptr;
+    uint32_t m_streamId = 0;
+    uint8_t m_payloadType = 0;
+    uint32_t m_ssrc;
+    uint16_t m_seq;
+    uint32_t m_timestampBase;
+    bool m_started = false;
+    uint64_t m_firstMs = 0;
+    uint32_t m_nextAudioTimestamp = 0;
+    bool m_reportSent = false;
+    uint64_t m_lastReportMs = 0;
+    QnRtpStats m_stats;
+};
+
+/// Receiving endpoint: accepts one payload type and one SSRC (the first seen; another one only
+/// after the current has been silent for kSsrcTimeoutMs), reorders, drops duplicates, hands on
+/// whole frames to the frame callback on the receive thread (with m_lock held: the callback must
+/// not call back into this endpoint), and answers with RTCP receiver reports.
+class RtpReceiver : public QnRtpRtcp
+{
+public:
+    static constexpr int kReportIntervalMs = 3000;
+    static constexpr int kSsrcTimeoutMs = 1500;
+
+    explicit RtpReceiver(PayloadKind kind);
+
+    void setStreamId(uint32_t id) override;
+    void setPayloadType(uint8_t payloadType) override;
+    QnRtpStats stats() const override;
+    void setTransport(QnRtpTransport *rtp, QnRtpTransport *rtcp, QnRtpFrameCb *frameCb) override;
+    void stop() override;
+    int sendData(const uint8_t *data, int length, uint64_t timeMs) override;
+    int incomingPacket(const uint8_t *data, int length) override;
+
+private:
+    void deliver(const uint8_t *data, int size, uint32_t rtpTimestamp);
+    void lockSource(uint32_t ssrc, uint16_t seq);
+    void updateStatistics(uint16_t seq, uint32_t rtpTimestamp, uint64_t nowUs);
+    void sendReport(uint64_t nowMs);
+
+    mutable std::mutex m_lock;
+    const PayloadKind m_kind;
+    const uint32_t m_clock;
+    QnRtpTransport *m_rtp = nullptr;
+    QnRtpTransport *m_rtcp = nullptr;
+    QnRtpFrameCb *m_frameCb = nullptr;
+    uint8_t m_payloadType = 0;
+    uint32_t m_ssrc;
+    std::unique_ptr<H264Depacketizer> m_h264;
+    std::unique_ptr<OpusDepacketizer> m_opus;
+
+    bool m_locked = false;
+    uint32_t m_remoteSsrc = 0;
+    uint64_t m_lastRemoteMs = 0;
+    // Reception statistics of the locked source (RFC 3550 appendix A.1 and A.8).
+    uint16_t m_maxSeq = 0;
+    uint32_t m_cycles = 0;
+    uint32_t m_baseSeq = 0;
+    uint32_t m_received = 0;
+    uint32_t m_expectedPrior = 0;
+    uint32_t m_receivedPrior = 0;
+    int64_t m_lastTransit = 0;
+    bool m_haveTransit = false;
+    double m_jitter = 0;
+    uint32_t m_lastSr = 0;
+    uint64_t m_lastSrArrivalMs = 0;
+    uint64_t m_lastReportMs = 0;
+    // Media time of delivered frames.
+    bool m_haveTimestamp = false;
+    uint32_t m_lastRawTimestamp = 0;
+    int64_t m_extendedTimestamp = 0;
+    QnRtpStats m_stats;
+};
+
+} // namespace qnrtp
