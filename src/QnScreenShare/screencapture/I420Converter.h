@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QByteArray>
+#include <QRect>
+
+#include <cstdint>
+#include <memory>
+
+struct SwsContext;
+
+/// Scales 32-bit B, G, R, X pictures to tightly packed I420 frames of a fixed output size with
+/// bicubic filtering, keeping the aspect ratio: the picture fills the band QnCaptureGeometry::fitRect
+/// gives and the rest of the frame is black (Y 0, U and V 128).
+///
+/// Not thread-safe: one converter per thread. The scaler is rebuilt when the source size changes.
+class I420Converter
+{
+public:
+    /// outWidth and outHeight must be even and positive (others make every convert() fail).
+    I420Converter(int outWidth, int outHeight);
+    ~I420Converter();
+    I420Converter(const I420Converter &) = delete;
+    I420Converter &operator=(const I420Converter &) = delete;
+
+    /// Converts one picture into out (resized to outWidth * outHeight * 3 / 2 bytes: Y, then U, then
+    /// V). Width and stride are separate: only width * 4 bytes of each row are read. False, and out
+    /// left alone, when the source sizes are invalid (side outside 1..16384, stride < width * 4) or the
+    /// scaler fails.
+    bool convert(const uint8_t *bgrx, int width, int height, int stride, QByteArray &out);
+
+    int outWidth() const { return m_outWidth; }
+    int outHeight() const { return m_outHeight; }
+    /// Where the picture lands for the last source size (null before the first convert()).
+    QRect fitted() const { return m_fit; }
+
+private:
+    bool prepare(int width, int height);
+
+    struct SwsDeleter
+    {
+        void operator()(SwsContext *c) const;
+    };
+    struct AvFreeDeleter
+    {
+        void operator()(uint8_t *p) const;
+    };
+
+    const int m_outWidth;
+    const int m_outHeight;
+    int m_srcWidth = 0;
+    int m_srcHeight = 0;
+    QRect m_fit;
+    std::unique_ptr<SwsContext, SwsDeleter> m_sws;
+    std::unique_ptr<uint8_t, AvFreeDeleter> m_picture; // one allocation holding the three planes
+    uint8_t *m_planes[4] = {};
+    int m_linesizes[4] = {};
+};

@@ -1,0 +1,292 @@
+#include "screencapture/CaptureGeometry.h"
+#include "screencapture/CursorDraw.h"
+#include "screencapture/I420Converter.h"
+
+#include <QtTest>
+
+#include <cstring>
+#include <vector>
+
+// Pure parts of the capture: letterboxing, screen choice, pointer drawing and the I420 conversion.
+class TestCaptureMath : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void fitRect_data();
+    void fitRect();
+    void screenRect_data();
+    void screenRect();
+    void cursorColor_data();
+    void cursorColor();
+    void cursorMonochrome();
+    void cursorRejectsBadShape();
+    void converterIgnoresRowPadding();
+    void converterLetterbox();
+    void converterRejectsBadSource_data();
+    void converterRejectsBadSource();
+};
+
+void TestCaptureMath::fitRect_data()
+{
+    QTest::addColumn<QSize>("src");
+    QTest::addColumn<QSize>("out");
+    QTest::addColumn<QRect>("expected");
+    QTest::newRow("same ratio") << QSize(1920, 1080) << QSize(1280, 720) << QRect(0, 0, 1280, 720);
+    QTest::newRow("same size") << QSize(1920, 1080) << QSize(1920, 1080) << QRect(0, 0, 1920, 1080);
+    QTest::newRow("16:10 to 720p") << QSize(1920, 1200) << QSize(1280, 720) << QRect(64, 0, 1152, 720);
+    QTest::newRow("16:10 to 1080p") << QSize(1920, 1200) << QSize(1920, 1080) << QRect(96, 0, 1728, 1080);
+    QTest::newRow("5:4 to 720p") << QSize(1280, 1024) << QSize(1280, 720) << QRect(190, 0, 900, 720);
+    // 1280 * 768 / 1366 = 719: odd, rounded down to 718 at an even offset.
+    QTest::newRow("1366x768 to 720p") << QSize(1366, 768) << QSize(1280, 720) << QRect(0, 0, 1280, 718);
+    QTest::newRow("4:3 to 720p") << QSize(1024, 768) << QSize(1280, 720) << QRect(160, 0, 960, 720);
+    QTest::newRow("ultrawide to 720p") << QSize(3440, 1440) << QSize(1280, 720) << QRect(0, 92, 1280, 534);
+    QTest::newRow("odd offset made even") << QSize(1000, 1000) << QSize(1282, 720) << QRect(280, 0, 720, 720);
+    QTest::newRow("tall to tiny") << QSize(10, 10000) << QSize(64, 64) << QRect(30, 0, 2, 64);
+    QTest::newRow("zero source") << QSize(0, 1080) << QSize(1280, 720) << QRect();
+    QTest::newRow("negative out") << QSize(1920, 1080) << QSize(-2, 720) << QRect();
+}
+
+void TestCaptureMath::fitRect()
+{
+    QFETCH(QSize, src);
+    QFETCH(QSize, out);
+    QFETCH(QRect, expected);
+    const QRect r = QnCaptureGeometry::fitRect(src.width(), src.height(), out.width(), out.height());
+    QCOMPARE(r, expected);
+    if (!r.isNull()) {
+        QVERIFY(QRect(0, 0, out.width(), out.height()).contains(r));
+        QCOMPARE(r.x() % 2, 0);
+        QCOMPARE(r.y() % 2, 0);
+        QCOMPARE(r.width() % 2, 0);
+        QCOMPARE(r.height() % 2, 0);
+    }
+}
+
+void TestCaptureMath::screenRect_data()
+{
+    QTest::addColumn<QVector<QRect>>("screens");
+    QTest::addColumn<int>("primary");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<qreal>("ratio");
+    QTest::addColumn<QRect>("expected");
+    const QVector<QRect> two{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
+    QTest::newRow("first") << two << 0 << 0 << 1.0 << QRect(0, 0, 1920, 1080);
+    QTest::newRow("second") << two << 0 << 1 << 1.0 << QRect(1920, 0, 1280, 1024);
+    QTest::newRow("beyond the list: primary") << two << 1 << 2 << 1.0 << QRect(1920, 0, 1280, 1024);
+    QTest::newRow("negative: primary") << two << 0 << -1 << 1.0 << QRect(0, 0, 1920, 1080);
+    QTest::newRow("scaled 2x") << QVector<QRect>{QRect(0, 0, 960, 540), QRect(960, 0, 640, 512)} << 0 << 1
+                               << 2.0 << QRect(1920, 0, 1280, 1024);
+    QTest::newRow("scaled 1.5x") << QVector<QRect>{QRect(0, 0, 1280, 720)} << 0 << 0 << 1.5
+                                 << QRect(0, 0, 1920, 1080);
+    QTest::newRow("no screens: whole desktop") << QVector<QRect>{} << 0 << 0 << 1.0 << QRect();
+}
+
+void TestCaptureMath::screenRect()
+{
+    QFETCH(QVector<QRect>, screens);
+    QFETCH(int, primary);
+    QFETCH(int, index);
+    QFETCH(qreal, ratio);
+    QFETCH(QRect, expected);
+    QCOMPARE(QnCaptureGeometry::screenRect(screens, primary, index, ratio), expected);
+}
+
+namespace {
+
+struct Picture
+{
+    int width, height, stride;
+    std::vector<uint8_t> bytes;
+    Picture(int w, int h, int padding, uint32_t fill)
+        : width(w), height(h), stride(w * 4 + padding), bytes(size_t(stride) * h, 0xee)
+    {
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                set(x, y, fill);
+    }
+    uint32_t at(int x, int y) const
+    {
+        uint32_t v;
+        std::memcpy(&v, &bytes[size_t(y) * stride + size_t(x) * 4], 4);
+        return v;
+    }
+    void set(int x, int y, uint32_t v) { std::memcpy(&bytes[size_t(y) * stride + size_t(x) * 4], &v, 4); }
+};
+
+} // namespace
+
+void TestCaptureMath::cursorColor_data()
+{
+    QTest::addColumn<QPoint>("hotPos");
+    // 3x2 shape with hot spot (1, 1); opaque red, transparent, half-transparent premultiplied white.
+    QTest::newRow("inside") << QPoint(4, 4);
+    QTest::newRow("clipped left and top") << QPoint(0, 0);
+    QTest::newRow("clipped right and bottom") << QPoint(7, 5);
+    QTest::newRow("far outside") << QPoint(-50, 100);
+}
+
+void TestCaptureMath::cursorColor()
+{
+    QFETCH(QPoint, hotPos);
+    const uint32_t shape[6] = {0xffff0000, 0x00000000, 0x80808080, // row 0
+                               0x80808080, 0xffff0000, 0x00000000};
+    QnCursor::Shape s;
+    s.width = 3;
+    s.height = 2;
+    s.pitch = 12;
+    s.hotX = 1;
+    s.hotY = 1;
+    s.data = reinterpret_cast<const uint8_t *>(shape);
+    const uint32_t bg = 0x00204060;
+    Picture p(8, 6, 16, bg);
+    const std::vector<uint8_t> before = p.bytes;
+    QnCursor::draw(p.bytes.data(), p.width, p.height, p.stride, s, hotPos.x(), hotPos.y());
+
+    // Expected: blend over bg, per channel s + d * (255 - a) / 255.
+    auto blendHalf = [](uint32_t d) {
+        uint32_t out = 0;
+        for (int sh = 0; sh < 24; sh += 8)
+            out |= (0x80 + (((d >> sh) & 0xff) * 127 + 127) / 255) << sh;
+        return out;
+    };
+    for (int y = 0; y < p.height; ++y) {
+        for (int x = 0; x < p.width; ++x) {
+            const int sx = x - (hotPos.x() - 1), sy = y - (hotPos.y() - 1);
+            uint32_t want = bg;
+            if (sx >= 0 && sx < 3 && sy >= 0 && sy < 2) {
+                const uint32_t v = shape[sy * 3 + sx];
+                if ((v >> 24) == 0xff)
+                    want = v & 0xffffff;
+                else if (v)
+                    want = blendHalf(bg);
+            }
+            QCOMPARE(p.at(x, y), want);
+        }
+        // Row padding is never written.
+        QVERIFY(std::memcmp(&p.bytes[size_t(y) * p.stride + p.width * 4],
+                            &before[size_t(y) * p.stride + p.width * 4], 16) == 0);
+    }
+}
+
+void TestCaptureMath::cursorMonochrome()
+{
+    // 8x2 shape: AND mask rows then XOR mask rows, one byte per row.
+    // Columns 0-1: AND 1 XOR 0 (transparent); 2-3: AND 1 XOR 1 (invert);
+    // 4-5: AND 0 XOR 0 (black); 6-7: AND 0 XOR 1 (white).
+    const uint8_t masks[4] = {0xf0, 0xf0, 0x33, 0x33};
+    QnCursor::Shape s;
+    s.type = QnCursor::Shape::Type::Monochrome;
+    s.width = 8;
+    s.height = 2;
+    s.pitch = 1;
+    s.data = masks;
+    const uint32_t bg = 0x7f123456;
+    Picture p(6, 3, 0, bg); // narrower than the shape: clipped on the right
+    QnCursor::draw(p.bytes.data(), p.width, p.height, p.stride, s, -1, 1);
+    // Shape column c lands at picture x = c - 1.
+    const uint32_t expected[6] = {bg, bg ^ 0x00ffffff, bg ^ 0x00ffffff, 0x7f000000, 0x7f000000, 0x7fffffff};
+    for (int x = 0; x < 6; ++x) {
+        QCOMPARE(p.at(x, 0), bg);
+        QCOMPARE(p.at(x, 1), expected[x]);
+        QCOMPARE(p.at(x, 2), expected[x]);
+    }
+}
+
+void TestCaptureMath::cursorRejectsBadShape()
+{
+    const uint32_t px[4] = {0xffffffff, 0xffffffff, 0xffffffff, 0xffffffff};
+    QnCursor::Shape s;
+    s.width = 2;
+    s.height = 2;
+    s.pitch = 4; // shorter than a row of two pixels
+    s.data = reinterpret_cast<const uint8_t *>(px);
+    Picture p(4, 4, 0, 0);
+    const auto before = p.bytes;
+    QnCursor::draw(p.bytes.data(), p.width, p.height, p.stride, s, 1, 1);
+    QVERIFY(p.bytes == before);
+    s.pitch = 8;
+    QnCursor::draw(p.bytes.data(), p.width, p.height, 8 /* stride < width * 4 */, s, 1, 1);
+    QVERIFY(p.bytes == before);
+    QnCursor::draw(p.bytes.data(), p.width, p.height, p.stride, s, 1, 1);
+    QVERIFY(p.bytes != before);
+}
+
+void TestCaptureMath::converterIgnoresRowPadding()
+{
+    // Black picture whose row padding is white: the padding must not reach the frame.
+    Picture p(320, 180, 256, 0x000000);
+    for (int y = 0; y < p.height; ++y)
+        std::memset(&p.bytes[size_t(y) * p.stride + p.width * 4], 0xff, 256);
+    I420Converter c(160, 90);
+    QByteArray out;
+    QVERIFY(c.convert(p.bytes.data(), p.width, p.height, p.stride, out));
+    QCOMPARE(out.size(), 160 * 90 * 3 / 2);
+    const auto *y = reinterpret_cast<const uint8_t *>(out.constData());
+    for (int i = 0; i < 160 * 90; ++i)
+        QVERIFY2(y[i] <= 18, qPrintable(QString("luma %1 at %2").arg(y[i]).arg(i)));
+    for (int i = 160 * 90; i < out.size(); ++i)
+        QVERIFY(qAbs(int(y[i]) - 128) <= 2);
+}
+
+void TestCaptureMath::converterLetterbox()
+{
+    // A white 16:10 picture into 1280x720: white band at x 64..1215, black bars (Y 0, UV 128).
+    Picture p(1920, 1200, 0, 0xffffff);
+    I420Converter c(1280, 720);
+    QByteArray out;
+    QVERIFY(c.convert(p.bytes.data(), p.width, p.height, p.stride, out));
+    QCOMPARE(c.fitted(), QRect(64, 0, 1152, 720));
+    const auto *y = reinterpret_cast<const uint8_t *>(out.constData());
+    const auto *u = y + 1280 * 720;
+    const auto *v = u + 640 * 360;
+    for (int row : {0, 359, 719}) {
+        QCOMPARE(int(y[row * 1280 + 0]), 0);
+        QCOMPARE(int(y[row * 1280 + 63]), 0);
+        QVERIFY(y[row * 1280 + 64] >= 230);
+        QVERIFY(y[row * 1280 + 1215] >= 230);
+        QCOMPARE(int(y[row * 1280 + 1216]), 0);
+        QCOMPARE(int(y[row * 1280 + 1279]), 0);
+    }
+    for (int row : {0, 179, 359}) {
+        for (int x : {0, 31, 32, 200, 607, 608, 639}) {
+            QVERIFY(qAbs(int(u[row * 640 + x]) - 128) <= 2);
+            QVERIFY(qAbs(int(v[row * 640 + x]) - 128) <= 2);
+        }
+    }
+    // The same converter follows a new source size.
+    Picture q(1280, 1024, 0, 0xffffff);
+    QVERIFY(c.convert(q.bytes.data(), q.width, q.height, q.stride, out));
+    QCOMPARE(c.fitted(), QRect(190, 0, 900, 720));
+    QCOMPARE(int(y[189]), 0);
+    QVERIFY(y[190] >= 230);
+}
+
+void TestCaptureMath::converterRejectsBadSource_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("stride");
+    QTest::addColumn<QSize>("out");
+    QTest::newRow("zero width") << 0 << 10 << 64 << QSize(16, 16);
+    QTest::newRow("zero height") << 16 << 0 << 64 << QSize(16, 16);
+    QTest::newRow("stride shorter than a row") << 16 << 10 << 60 << QSize(16, 16);
+    QTest::newRow("negative stride") << 16 << 10 << -64 << QSize(16, 16);
+    QTest::newRow("huge width") << 20000 << 1 << 80000 << QSize(16, 16);
+    QTest::newRow("odd output") << 16 << 10 << 64 << QSize(15, 16);
+}
+
+void TestCaptureMath::converterRejectsBadSource()
+{
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(int, stride);
+    QFETCH(QSize, out);
+    std::vector<uint8_t> buf(80000 * 2, 0);
+    I420Converter c(out.width(), out.height());
+    QByteArray frame("untouched");
+    QVERIFY(!c.convert(buf.data(), width, height, stride, frame));
+    QCOMPARE(frame, QByteArray("untouched"));
+}
+
+QTEST_GUILESS_MAIN(TestCaptureMath)
+#include "tst_capturemath.moc"
