@@ -10,7 +10,8 @@ namespace {
 
 constexpr uint8_t kStapA = 24;
 constexpr uint8_t kFuA = 28;
-constexpr uint8_t kNalIdr = 5;
+constexpr uint8_t kNalSlice = 1;
+constexpr uint8_t kNalIdrSlice = 5;
 constexpr uint8_t kNalSps = 7;
 constexpr uint8_t kNalAud = 9;
 constexpr uint8_t kStartCode[4] = {0, 0, 0, 1};
@@ -84,7 +85,8 @@ void H264Packetizer::packetize(const uint8_t *data, int length,
 }
 
 H264Depacketizer::H264Depacketizer(Sink sink)
-    : m_sink(std::move(sink)), m_reorder([this](const RtpQueued &packet, bool gap) { onPacket(packet, gap); })
+    : m_sink(std::move(sink))
+    , m_reorder([this](const RtpQueued &packet, int lostBefore) { onPacket(packet, lostBefore); })
 {}
 
 void H264Depacketizer::reset()
@@ -93,7 +95,6 @@ void H264Depacketizer::reset()
     m_unit.clear();
     m_inUnit = false;
     m_inFragment = false;
-    m_waitIdr = true;
     m_lastEndedWithMarker = true;
 }
 
@@ -114,7 +115,6 @@ void H264Depacketizer::beginUnit(uint32_t timestamp)
     m_inUnit = true;
     m_corrupt = false;
     m_inFragment = false;
-    m_hasIdr = false;
     m_firstNalChecked = false;
     m_startsCleanly = false;
     m_gapBeforeUnit = false;
@@ -132,14 +132,8 @@ void H264Depacketizer::finishUnit()
     const bool headLost = m_gapBeforeUnit && !(m_afterMarker && m_startsCleanly);
     if (m_corrupt || m_inFragment || headLost || m_unit.empty()) {
         ++m_dropped;
-        m_waitIdr = true;
         return;
     }
-    if (m_waitIdr && !m_hasIdr) {
-        ++m_dropped;
-        return;
-    }
-    m_waitIdr = false;
     ++m_delivered;
     m_sink(m_unit.data(), int(m_unit.size()), m_timestamp);
 }
@@ -160,12 +154,12 @@ void H264Depacketizer::appendNal(const uint8_t *nal, int size)
     const uint8_t type = nal[0] & 0x1f;
     if (!m_firstNalChecked) {
         m_firstNalChecked = true;
-        m_startsCleanly = type == kNalAud || type == kNalSps;
+        // An AUD or SPS, or the first slice of a picture (first_mb_in_slice 0, a single 1 bit).
+        const bool firstSlice = (type == kNalSlice || type == kNalIdrSlice) && size > 1 && (nal[1] & 0x80);
+        m_startsCleanly = type == kNalAud || type == kNalSps || firstSlice;
     }
     if (nal[0] & 0x80) // forbidden_zero_bit: the sender marks a damaged unit
         m_corrupt = true;
-    if (type == kNalIdr)
-        m_hasIdr = true;
     appendRaw(kStartCode, 4);
     appendRaw(nal, size);
 }
@@ -237,20 +231,26 @@ void H264Depacketizer::parsePayload(const uint8_t *payload, int size)
     }
 }
 
-void H264Depacketizer::onPacket(const RtpQueued &packet, bool gap)
+void H264Depacketizer::onPacket(const RtpQueued &packet, int lostBefore)
 {
     if (m_inUnit && packet.timestamp != m_timestamp) {
-        // The previous unit ended without its marker; complete only if nothing was lost since.
-        if (gap)
+        // The open unit lacks its marker. With exactly one packet lost, that was its marker
+        // packet, and the new unit is whole from here; otherwise the loss may reach into either.
+        const bool onlyMarkerLost = lostBefore == 1;
+        if (lostBefore > 0)
             m_corrupt = true;
         finishUnit();
         m_lastEndedWithMarker = false;
-    } else if (m_inUnit && gap) {
+        if (onlyMarkerLost) {
+            m_lastEndedWithMarker = true;
+            lostBefore = 0;
+        }
+    } else if (m_inUnit && lostBefore > 0) {
         m_corrupt = true;
     }
     if (!m_inUnit) {
         beginUnit(packet.timestamp);
-        m_gapBeforeUnit = gap;
+        m_gapBeforeUnit = lostBefore > 0;
     }
     parsePayload(packet.payload.data(), int(packet.payload.size()));
     if (packet.marker) {

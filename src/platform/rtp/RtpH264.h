@@ -36,10 +36,10 @@ public:
 /// RFC 6184 receiver side: reorders packets, rebuilds access units (single NAL, STAP-A, FU-A)
 /// and hands them on in Annex-B form (4-byte start codes).
 ///
-/// An access unit is handed on only when every one of its packets arrived and parsed cleanly.
-/// After any loss or malformed packet, nothing is handed on until an access unit holding an IDR
-/// slice arrives whole, so the decoder is never fed frames whose references are missing; the
-/// stream also starts at its first IDR. Not thread-safe: the owner locks.
+/// An access unit is handed on only when every one of its packets arrived and parsed cleanly;
+/// a loss or a malformed packet drops the unit it falls in (and the following unit when the lost
+/// packets may have been its head). Later units go on; the decoder conceals until the next key
+/// frame. Not thread-safe: the owner locks.
 class H264Depacketizer
 {
 public:
@@ -51,7 +51,7 @@ public:
 
     /// One RTP packet of the accepted SSRC and payload type.
     void push(uint16_t seq, uint32_t timestamp, bool marker, const uint8_t *payload, int size, int64_t nowMs);
-    /// Forgets everything (new SSRC); the next access unit must again hold an IDR.
+    /// Forgets everything (new SSRC).
     void reset();
 
     uint64_t lost() const { return m_reorder.lost(); }
@@ -60,7 +60,7 @@ public:
     uint64_t framesDropped() const { return m_dropped; }
 
 private:
-    void onPacket(const RtpQueued &packet, bool gap);
+    void onPacket(const RtpQueued &packet, int lostBefore);
     void beginUnit(uint32_t timestamp);
     void finishUnit();
     void appendNal(const uint8_t *nal, int size);
@@ -73,13 +73,11 @@ private:
     bool m_inUnit = false;
     bool m_corrupt = false;
     bool m_inFragment = false;
-    bool m_hasIdr = false;
     bool m_firstNalChecked = false;
-    bool m_startsCleanly = false; ///< first NAL is an AUD or SPS: nothing earlier was part of it
+    bool m_startsCleanly = false; ///< first NAL can only open an access unit
     bool m_gapBeforeUnit = false;
     bool m_lastEndedWithMarker = true;
     bool m_afterMarker = true; ///< the unit being built follows one closed by its marker
-    bool m_waitIdr = true;
     uint32_t m_timestamp = 0;
     uint64_t m_delivered = 0;
     uint64_t m_dropped = 0;

@@ -34,7 +34,7 @@ int opusPacketSamples(const uint8_t *data, int length)
 }
 
 OpusDepacketizer::OpusDepacketizer(Sink sink)
-    : m_sink(std::move(sink)), m_reorder([this](const RtpQueued &packet, bool) {
+    : m_sink(std::move(sink)), m_reorder([this](const RtpQueued &packet, int) {
         if (opusPacketSamples(packet.payload.data(), int(packet.payload.size())) == 0) {
             ++m_dropped;
             return;

@@ -1,5 +1,7 @@
 #include "RtpReorder.h"
 
+#include <algorithm>
+
 namespace qnrtp {
 
 bool RtpReorderBuffer::hasSlot(uint16_t seq) const
@@ -16,7 +18,7 @@ void RtpReorderBuffer::reset()
     }
     m_held = 0;
     m_started = false;
-    m_gapPending = false;
+    m_gapPending = 0;
 }
 
 void RtpReorderBuffer::push(RtpQueued packet, int64_t nowMs)
@@ -30,12 +32,22 @@ void RtpReorderBuffer::push(RtpQueued packet, int64_t nowMs)
         ++m_duplicates; // already released or given up
         return;
     }
-    if (distance < 0 || distance >= kMaxHeld) {
-        // Far ahead or far behind: release what is held, then restart at this packet.
+    if (distance < 0 || distance >= kMaxDropout) {
+        // Far ahead or far behind: the sender restarted. Release what is held, start afresh.
         while (m_held > 0)
             skipGap();
         m_next = packet.seq;
-        m_gapPending = true;
+        m_gapPending = kUnknownLoss;
+    } else if (distance >= kMaxHeld) {
+        // Ahead of the window: give up the oldest gaps until the packet fits.
+        while (m_held > 0 && int16_t(uint16_t(packet.seq - m_next)) >= kMaxHeld)
+            skipGap();
+        const int ahead = int16_t(uint16_t(packet.seq - m_next));
+        if (ahead >= kMaxHeld) {
+            m_lost += uint64_t(ahead);
+            m_gapPending = std::min(kUnknownLoss, m_gapPending + ahead);
+            m_next = packet.seq;
+        }
     }
     const int slot = packet.seq % kSlots;
     if (hasSlot(packet.seq)) {
@@ -66,8 +78,8 @@ void RtpReorderBuffer::drain()
         const int slot = m_next % kSlots;
         m_used[slot] = false;
         --m_held;
-        const bool gap = m_gapPending;
-        m_gapPending = false;
+        const int gap = m_gapPending;
+        m_gapPending = 0;
         ++m_next;
         RtpQueued packet = std::move(m_slots[slot]);
         m_release(packet, gap);
@@ -82,7 +94,8 @@ void RtpReorderBuffer::skipGap()
             break;
         ++m_next;
         ++m_lost;
-        m_gapPending = true;
+        if (m_gapPending < kUnknownLoss)
+            ++m_gapPending;
     }
     drain();
 }

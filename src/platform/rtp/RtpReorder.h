@@ -19,11 +19,13 @@ struct RtpQueued
 
 /// Puts the packets of one SSRC back into sequence order.
 ///
-/// Packets are released in order as soon as they are contiguous. A gap is declared lost when
-/// kMaxHeld packets wait behind it or when the oldest waiting packet is older than kMaxWaitMs;
-/// the first packet released after a gap carries gap = true. Duplicates and packets older than
-/// the release point are dropped. A jump of more than kMaxHeld ahead, or far behind, restarts the
-/// window at that packet (also reported as a gap). Not thread-safe: the owner locks.
+/// Packets are released in order as soon as they are contiguous. A gap is declared lost when a
+/// packet kMaxHeld or more ahead of it arrives, or when the oldest waiting packet is older than
+/// kMaxWaitMs;
+/// the first packet released after a gap carries the number of packets given up before it
+/// (kUnknownLoss after a restart), all others 0. Duplicates and packets older than
+/// the release point (up to kMaxMisorder behind) are dropped. A jump of kMaxDropout or more
+/// ahead, or further behind, restarts the window at that packet. Not thread-safe: the owner locks.
 class RtpReorderBuffer
 {
 public:
@@ -31,8 +33,10 @@ public:
     static constexpr int kMaxHeld = 32;
     static constexpr int kMaxWaitMs = 60;
     static constexpr int kMaxMisorder = 1000;
+    static constexpr int kMaxDropout = 3000;
+    static constexpr int kUnknownLoss = 1 << 30;
 
-    using Release = std::function<void(const RtpQueued &packet, bool gap)>;
+    using Release = std::function<void(const RtpQueued &packet, int lostBefore)>;
 
     explicit RtpReorderBuffer(Release release) : m_release(std::move(release)) {}
 
@@ -54,7 +58,7 @@ private:
     std::array<RtpQueued, kSlots> m_slots;
     std::array<bool, kSlots> m_used{};
     bool m_started = false;
-    bool m_gapPending = false;
+    int m_gapPending = 0;
     uint16_t m_next = 0;
     int m_held = 0;
     uint64_t m_lost = 0;

@@ -1,0 +1,597 @@
+// Packetisers, depacketisers, RTP header and RTCP parsing: tables of wire-level cases.
+#include "rtp/Rtcp.h"
+#include "rtp/RtpH264.h"
+#include "rtp/RtpOpus.h"
+#include "rtp/RtpPacket.h"
+#include "rtp/RtpSession.h"
+
+#include <QtTest>
+
+#include <functional>
+
+using namespace qnrtp;
+
+namespace {
+
+struct Packet
+{
+    uint16_t seq;
+    uint32_t ts;
+    bool marker;
+    QByteArray payload;
+};
+
+// A NAL unit with the given header byte; the body never contains a start code.
+QByteArray makeNal(uint8_t header, int size, int seed)
+{
+    QByteArray nal(size, '\0');
+    nal[0] = char(header);
+    for (int i = 1; i < size; ++i)
+        nal[i] = char(1 + (i * 7 + seed * 13) % 255);
+    if (size > 1 && (header & 0x1f) <= 5)
+        nal[1] = char(0x80 | (seed & 0x7f)); // first_mb_in_slice 0
+    return nal;
+}
+
+QByteArray annexB(const QList<QByteArray> &nals, bool fourByte = true)
+{
+    QByteArray out;
+    for (const QByteArray &nal : nals)
+        out += (fourByte ? QByteArray("\0\0\0\1", 4) : QByteArray("\0\0\1", 3)) + nal;
+    return out;
+}
+
+QList<Packet> packetize(const QByteArray &unit, uint16_t &seq, uint32_t ts)
+{
+    QList<Packet> packets;
+    H264Packetizer::packetize(
+        reinterpret_cast<const uint8_t *>(unit.constData()), unit.size(),
+        [&](const uint8_t *payload, int size, bool marker) {
+            packets.append({seq++, ts, marker, QByteArray(reinterpret_cast<const char *>(payload), size)});
+        });
+    return packets;
+}
+
+// Six access units: an IDR with parameter sets, then P frames of assorted sizes.
+QList<QList<QByteArray>> sampleStream()
+{
+    return {{makeNal(0x67, 12, 1), makeNal(0x68, 4, 2), makeNal(0x65, 5000, 3)},
+            {makeNal(0x41, 3000, 4)},
+            {makeNal(0x41, 500, 5)},
+            {makeNal(0x41, 1400, 6)},
+            {makeNal(0x41, 4000, 7)},
+            {makeNal(0x41, 200, 8)}};
+}
+
+struct Delivered
+{
+    QList<QByteArray> units;
+    QList<uint32_t> timestamps;
+};
+
+void feed(H264Depacketizer &depacketizer, const QList<Packet> &packets)
+{
+    // Packets 100 ms apart: a gap is given up when the next packet arrives (the reorder window
+    // waits 60 ms), so every scenario settles by the end of the stream.
+    int64_t now = 0;
+    for (const Packet &p : packets) {
+        depacketizer.push(p.seq, p.ts, p.marker, reinterpret_cast<const uint8_t *>(p.payload.constData()),
+                          p.payload.size(), now);
+        now += 100;
+    }
+}
+
+enum Scenario {
+    InOrder,
+    SeqWrap,
+    TsWrap,
+    ReorderInFrame,
+    ReorderAcrossFrames,
+    AllDuplicated,
+    LateDuplicate,
+    LostMiddleFragment,
+    LostFirstFragment,
+    LostMarkerPacket,
+    LostWholeFrame,
+    LostParameterSet,
+    StapAParameterSets,
+    StapAOverrun,
+    StapATruncatedLength,
+    FuStartAndEnd,
+    FuTooShort,
+    UnsupportedType,
+    EmptyPayload,
+    ForbiddenBit,
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Scenario)
+
+class TstRtpPayload : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void packetizeSizes_data();
+    void packetizeSizes();
+    void startCodes_data();
+    void startCodes();
+    void depacketize_data();
+    void depacketize();
+    void reorderWindowGivesUp();
+    void opusSamples_data();
+    void opusSamples();
+    void opusDepacketizer();
+    void opusSenderTimestamps();
+    void rtpHeader_data();
+    void rtpHeader();
+    void rtcpRoundTrip();
+    void rtcpMalformed_data();
+    void rtcpMalformed();
+};
+
+void TstRtpPayload::packetizeSizes_data()
+{
+    QTest::addColumn<int>("nalSize");
+    QTest::addColumn<int>("packets");
+    // FU-A fragments carry 1398 bytes after the 2-byte FU header; the NAL header byte is not sent.
+    QTest::newRow("tiny") << 1 << 1;
+    QTest::newRow("1399 single") << 1399 << 1;
+    QTest::newRow("1400 single") << 1400 << 1;
+    QTest::newRow("1401 fragmented") << 1401 << 2;
+    QTest::newRow("2797 two fragments") << 2797 << 2;
+    QTest::newRow("2798 three fragments") << 2798 << 3;
+    QTest::newRow("100000") << 100000 << 72;
+}
+
+void TstRtpPayload::packetizeSizes()
+{
+    QFETCH(int, nalSize);
+    QFETCH(int, packets);
+    const QList<QByteArray> nals = {makeNal(0x65, nalSize, 9)};
+    uint16_t seq = 100;
+    const QList<Packet> sent = packetize(annexB(nals), seq, 1234);
+    QCOMPARE(sent.size(), packets);
+    for (int i = 0; i < sent.size(); ++i) {
+        QVERIFY(sent[i].payload.size() + kRtpHeaderSize <= kMaxDatagram);
+        QVERIFY(sent[i].payload.size() <= H264Packetizer::kMaxSingleNal);
+        QCOMPARE(sent[i].marker, i == sent.size() - 1);
+    }
+    if (packets > 1) {
+        QCOMPARE(uint8_t(sent[0].payload[0]), uint8_t(0x60 | 28)); // FU indicator keeps NRI
+        QCOMPARE(uint8_t(sent[0].payload[1]), uint8_t(0x80 | 5));  // start bit, IDR type
+        QCOMPARE(uint8_t(sent.last().payload[1]), uint8_t(0x40 | 5));
+    }
+    Delivered out;
+    H264Depacketizer depacketizer([&](const uint8_t *data, int size, uint32_t ts) {
+        out.units.append(QByteArray(reinterpret_cast<const char *>(data), size));
+        out.timestamps.append(ts);
+    });
+    feed(depacketizer, sent);
+    QCOMPARE(out.units.size(), 1);
+    QCOMPARE(out.units[0], annexB(nals));
+    QCOMPARE(out.timestamps[0], 1234u);
+}
+
+void TstRtpPayload::startCodes_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("expected");
+    const QByteArray sps = makeNal(0x67, 10, 1), pps = makeNal(0x68, 4, 2), idr = makeNal(0x65, 3000, 3);
+    QTest::newRow("4-byte") << annexB({sps, pps, idr}, true) << annexB({sps, pps, idr});
+    QTest::newRow("3-byte") << annexB({sps, pps, idr}, false) << annexB({sps, pps, idr});
+    QTest::newRow("mixed") << (QByteArray("\0\0\0\1", 4) + sps + QByteArray("\0\0\1", 3) + pps +
+                               QByteArray("\0\0\0\1", 4) + idr)
+                           << annexB({sps, pps, idr});
+    QTest::newRow("trailing zeros") << (annexB({sps}) + QByteArray(3, '\0') + annexB({idr}) +
+                                        QByteArray(2, '\0'))
+                                    << annexB({sps, idr});
+    QTest::newRow("empty units skipped") << (QByteArray("\0\0\1\0\0\1", 6) + annexB({idr})) << annexB({idr});
+    QTest::newRow("no start code") << idr << annexB({idr});
+}
+
+void TstRtpPayload::startCodes()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, expected);
+    uint16_t seq = 0;
+    Delivered out;
+    H264Depacketizer depacketizer([&](const uint8_t *data, int size, uint32_t) {
+        out.units.append(QByteArray(reinterpret_cast<const char *>(data), size));
+    });
+    feed(depacketizer, packetize(input, seq, 0));
+    QCOMPARE(out.units.size(), 1);
+    QCOMPARE(out.units[0], expected);
+}
+
+void TstRtpPayload::depacketize_data()
+{
+    QTest::addColumn<Scenario>("scenario");
+    QTest::addColumn<QList<int>>("expected");
+    const QList<int> all = {0, 1, 2, 3, 4, 5};
+    QTest::newRow("in order") << InOrder << all;
+    QTest::newRow("sequence wrap") << SeqWrap << all;
+    QTest::newRow("timestamp wrap") << TsWrap << all;
+    QTest::newRow("reordered in frame") << ReorderInFrame << all;
+    QTest::newRow("reordered across frames") << ReorderAcrossFrames << all;
+    QTest::newRow("every packet twice") << AllDuplicated << all;
+    QTest::newRow("late duplicate") << LateDuplicate << all;
+    QTest::newRow("lost middle FU-A fragment") << LostMiddleFragment << QList<int>{0, 1, 2, 3, 5};
+    QTest::newRow("lost first FU-A fragment") << LostFirstFragment << QList<int>{0, 2, 3, 4, 5};
+    QTest::newRow("lost marker packet") << LostMarkerPacket << QList<int>{0, 2, 3, 4, 5};
+    QTest::newRow("lost whole frame") << LostWholeFrame << QList<int>{0, 1, 3, 4, 5};
+    QTest::newRow("lost parameter set") << LostParameterSet << QList<int>{1, 2, 3, 4, 5};
+    QTest::newRow("STAP-A parameter sets") << StapAParameterSets << all;
+    QTest::newRow("STAP-A overrun") << StapAOverrun << QList<int>{1, 2, 3, 4, 5};
+    QTest::newRow("STAP-A truncated length") << StapATruncatedLength << QList<int>{1, 2, 3, 4, 5};
+    QTest::newRow("FU-A start and end") << FuStartAndEnd << QList<int>{0, 1, 3, 4, 5};
+    QTest::newRow("FU-A too short") << FuTooShort << QList<int>{0, 1, 3, 4, 5};
+    QTest::newRow("STAP-B") << UnsupportedType << QList<int>{0, 1, 3, 4, 5};
+    QTest::newRow("empty payload") << EmptyPayload << QList<int>{0, 1, 3, 4, 5};
+    QTest::newRow("forbidden bit") << ForbiddenBit << QList<int>{0, 1, 3, 4, 5};
+}
+
+void TstRtpPayload::depacketize()
+{
+    QFETCH(Scenario, scenario);
+    QFETCH(QList<int>, expected);
+    const QList<QList<QByteArray>> stream = sampleStream();
+    uint16_t seq = scenario == SeqWrap ? 65530 : 1000;
+    const uint32_t ts0 = scenario == TsWrap ? 0xfffff000u : 5000u;
+    QList<QList<Packet>> frames;
+    for (int f = 0; f < stream.size(); ++f) {
+        if (scenario == StapAParameterSets && f == 0) {
+            // SPS and PPS aggregated the way common senders do, then the IDR on its own.
+            const QByteArray sps = stream[0][0], pps = stream[0][1];
+            QByteArray stap(1, char(0x78));
+            stap += char(sps.size() >> 8) + QByteArray(1, char(sps.size())) + sps;
+            stap += char(pps.size() >> 8) + QByteArray(1, char(pps.size())) + pps;
+            QList<Packet> packets{{seq++, ts0, false, stap}};
+            packets += packetize(annexB({stream[0][2]}), seq, ts0);
+            frames.append(packets);
+            continue;
+        }
+        frames.append(packetize(annexB(stream[f]), seq, ts0 + uint32_t(f) * 3000));
+    }
+    auto corrupt = [&](int frame, int index, const QByteArray &payload) {
+        frames[frame][index].payload = payload;
+    };
+    switch (scenario) {
+    case ReorderInFrame:
+        std::swap(frames[0][2], frames[0][3]);
+        std::swap(frames[4][1], frames[4][2]);
+        break;
+    case ReorderAcrossFrames:
+        frames[2].insert(1, frames[1].takeLast()); // marker packet of frame 1 after frame 2
+        break;
+    case LostMiddleFragment:
+        frames[4].removeAt(1);
+        break;
+    case LostFirstFragment:
+        frames[1].removeFirst();
+        break;
+    case LostMarkerPacket:
+        frames[1].removeLast();
+        break;
+    case LostWholeFrame:
+        frames[2].clear();
+        break;
+    case LostParameterSet:
+        frames[0].removeAt(1);
+        break;
+    case StapAOverrun:
+        frames[0].prepend(
+            {uint16_t(frames[0][0].seq - 1), frames[0][0].ts, false, QByteArray("\x78\x00\x20\x67\x42", 5)});
+        break;
+    case StapATruncatedLength:
+        frames[0].prepend({uint16_t(frames[0][0].seq - 1), frames[0][0].ts, false,
+                           QByteArray("\x78\x00\x02\x67\x42\x00", 6)});
+        break;
+    case FuStartAndEnd:
+        corrupt(2, 0, QByteArray("\x5c\xc1\x80\x01", 4));
+        break;
+    case FuTooShort:
+        corrupt(2, 0, QByteArray("\x5c", 1));
+        break;
+    case UnsupportedType:
+        corrupt(2, 0, QByteArray("\x59\x00\x02\x41\x80", 5));
+        break;
+    case EmptyPayload:
+        corrupt(2, 0, QByteArray());
+        break;
+    case ForbiddenBit:
+        frames[2][0].payload[0] = char(frames[2][0].payload[0] | 0x80);
+        break;
+    default:
+        break;
+    }
+    QList<Packet> packets;
+    for (const QList<Packet> &frame : frames)
+        packets += frame;
+    if (scenario == AllDuplicated) {
+        QList<Packet> twice;
+        for (const Packet &p : packets)
+            twice << p << p;
+        packets = twice;
+    }
+    if (scenario == LateDuplicate)
+        packets.append(packets.first());
+
+    Delivered out;
+    H264Depacketizer depacketizer([&](const uint8_t *data, int size, uint32_t ts) {
+        out.units.append(QByteArray(reinterpret_cast<const char *>(data), size));
+        out.timestamps.append(ts);
+    });
+    feed(depacketizer, packets);
+    QCOMPARE(out.units.size(), expected.size());
+    for (int i = 0; i < expected.size(); ++i) {
+        QCOMPARE(out.timestamps[i], ts0 + uint32_t(expected[i]) * 3000);
+        QCOMPARE(out.units[i], annexB(stream[expected[i]]));
+    }
+    QCOMPARE(depacketizer.framesDelivered(), uint64_t(expected.size()));
+}
+
+void TstRtpPayload::reorderWindowGivesUp()
+{
+    QList<uint16_t> released;
+    QList<int> losses;
+    RtpReorderBuffer buffer([&](const RtpQueued &p, int lost) {
+        released.append(p.seq);
+        losses.append(lost);
+    });
+    auto push = [&](uint16_t seq, int64_t now) {
+        RtpQueued p;
+        p.seq = seq;
+        buffer.push(std::move(p), now);
+    };
+    push(10, 0);
+    push(12, 0); // 11 missing: held
+    push(13, 10);
+    QCOMPARE(released, QList<uint16_t>{10});
+    push(14, RtpReorderBuffer::kMaxWaitMs + 1); // the oldest held packet waited too long
+    QCOMPARE(released, (QList<uint16_t>{10, 12, 13, 14}));
+    QCOMPARE(losses, (QList<int>{0, 1, 0, 0}));
+    push(11, 200); // too late: dropped as a duplicate
+    QCOMPARE(buffer.duplicates(), 1u);
+    // A packet a full window ahead of a gap makes it given up at once, whatever the time.
+    for (int i = 0; i < RtpReorderBuffer::kMaxHeld; ++i)
+        push(uint16_t(16 + i), 300);
+    QCOMPARE(released.last(), uint16_t(16 + RtpReorderBuffer::kMaxHeld - 1));
+    QCOMPARE(losses.last(), 0);
+    QCOMPARE(buffer.lost(), 2u);
+    // A burst loss bigger than the window is counted, not a restart.
+    push(100, 400);
+    QCOMPARE(released.last(), uint16_t(100));
+    QCOMPARE(losses.last(), 100 - 48);
+    // A jump far ahead restarts the window there.
+    push(40000, 301);
+    QCOMPARE(released.last(), uint16_t(40000));
+    QCOMPARE(losses.last(), RtpReorderBuffer::kUnknownLoss);
+}
+
+void TstRtpPayload::opusSamples_data()
+{
+    QTest::addColumn<QByteArray>("packet");
+    QTest::addColumn<int>("samples");
+    QTest::newRow("CELT FB 20 ms") << QByteArray("\xf8\x01", 2) << 960;
+    QTest::newRow("CELT FB 10 ms") << QByteArray("\xf0\x01", 2) << 480;
+    QTest::newRow("CELT 2.5 ms") << QByteArray("\xe0", 1) << 120;
+    QTest::newRow("SILK 60 ms") << QByteArray("\x18", 1) << 2880;
+    QTest::newRow("hybrid 20 ms, two frames") << QByteArray("\x69\x00", 2) << 1920;
+    QTest::newRow("code 3, three 20 ms frames") << QByteArray("\xfb\x03\x00", 3) << 2880;
+    QTest::newRow("code 3 without count byte") << QByteArray("\xfb", 1) << 0;
+    QTest::newRow("code 3, zero frames") << QByteArray("\xfb\x00", 2) << 0;
+    QTest::newRow("code 3, over 120 ms") << QByteArray("\xfb\x07", 2) << 0;
+    QTest::newRow("empty") << QByteArray() << 0;
+}
+
+void TstRtpPayload::opusSamples()
+{
+    QFETCH(QByteArray, packet);
+    QFETCH(int, samples);
+    QCOMPARE(opusPacketSamples(reinterpret_cast<const uint8_t *>(packet.constData()), packet.size()),
+             samples);
+}
+
+void TstRtpPayload::opusDepacketizer()
+{
+    QList<uint32_t> timestamps;
+    OpusDepacketizer depacketizer([&](const uint8_t *, int, uint32_t ts) { timestamps.append(ts); });
+    const QByteArray packet("\xf8\x01\x02", 3);
+    auto push = [&](uint16_t seq, int64_t now, const QByteArray &payload) {
+        depacketizer.push(seq, uint32_t(seq) * 960, false,
+                          reinterpret_cast<const uint8_t *>(payload.constData()), payload.size(), now);
+    };
+    push(65534, 0, packet);
+    push(0, 1, packet); // reordered across the sequence wrap
+    push(65535, 2, packet);
+    push(65535, 3, packet);   // duplicate
+    push(1, 4, QByteArray()); // empty: not an Opus packet
+    push(3, 5, packet);       // 2 lost
+    push(4, 100, packet);
+    QCOMPARE(timestamps, (QList<uint32_t>{65534u * 960, 65535u * 960, 0, 3 * 960, 4 * 960}));
+    QCOMPARE(depacketizer.duplicates(), 1u);
+    QCOMPARE(depacketizer.lost(), 1u);
+    QCOMPARE(depacketizer.framesDropped(), 1u);
+}
+
+namespace {
+class CaptureTransport : public QnRtpTransport
+{
+public:
+    int sendPacket(const uint8_t *data, int length) override
+    {
+        sent.append(QByteArray(reinterpret_cast<const char *>(data), length));
+        return length;
+    }
+    QList<QByteArray> sent;
+};
+} // namespace
+
+void TstRtpPayload::opusSenderTimestamps()
+{
+    CaptureTransport rtp, rtcp;
+    RtpSender sender(PayloadKind::Opus);
+    sender.setPayloadType(120);
+    sender.setTransport(&rtp, &rtcp, nullptr);
+    const QByteArray tenMs("\xf0\x11\x22", 3), twentyMs("\xf8\x11\x22", 3);
+    // Timer jitter of a few ms does not reach the timestamps; a 1 s pause does.
+    const QList<QPair<uint64_t, QByteArray>> sends = {{1000, tenMs},    {1013, tenMs}, {1019, tenMs},
+                                                      {1030, twentyMs}, {1050, tenMs}, {2060, tenMs}};
+    for (const auto &s : sends)
+        QCOMPARE(sender.sendData(reinterpret_cast<const uint8_t *>(s.second.constData()), s.second.size(),
+                                 s.first),
+                 0);
+    QCOMPARE(rtp.sent.size(), sends.size());
+    QList<uint32_t> deltas;
+    QList<bool> markers;
+    RtpHeader first;
+    QCOMPARE(parseRtp(reinterpret_cast<const uint8_t *>(rtp.sent[0].constData()), rtp.sent[0].size(), first),
+             ParseStatus::Used);
+    for (const QByteArray &d : rtp.sent) {
+        RtpHeader h;
+        QCOMPARE(parseRtp(reinterpret_cast<const uint8_t *>(d.constData()), d.size(), h), ParseStatus::Used);
+        QCOMPARE(h.payloadType, uint8_t(120));
+        QCOMPARE(h.ssrc, first.ssrc);
+        deltas.append(h.timestamp - first.timestamp);
+        markers.append(h.marker);
+    }
+    QCOMPARE(deltas, (QList<uint32_t>{0, 480, 960, 1440, 2400, 1060 * 48}));
+    QCOMPARE(markers, (QList<bool>{true, false, false, false, false, true}));
+    // One sender report went out with the first packet.
+    QCOMPARE(rtcp.sent.size(), 1);
+    RtcpInfo info;
+    QCOMPARE(
+        parseRtcp(reinterpret_cast<const uint8_t *>(rtcp.sent[0].constData()), rtcp.sent[0].size(), info),
+        ParseStatus::Used);
+    QVERIFY(info.hasSenderReport);
+    QCOMPARE(info.senderSsrc, first.ssrc);
+    QCOMPARE(info.packetCount, 1u);
+}
+
+void TstRtpPayload::rtpHeader_data()
+{
+    QTest::addColumn<QByteArray>("datagram");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("payload");
+    const QByteArray base("\x80\xff\x12\x34\x00\x00\x00\x10\xaa\xbb\xcc\xdd", 12);
+    QTest::newRow("header only") << base << int(ParseStatus::Used) << QByteArray();
+    QTest::newRow("short") << base.left(11) << int(ParseStatus::Incomplete) << QByteArray();
+    QTest::newRow("version 1") << (QByteArray("\x40", 1) + base.mid(1)) << int(ParseStatus::Error)
+                               << QByteArray();
+    QTest::newRow("CSRC past end") << (QByteArray("\x82", 1) + base.mid(1) + QByteArray(4, 'c'))
+                                   << int(ParseStatus::Incomplete) << QByteArray();
+    QTest::newRow("CSRC and payload") << (QByteArray("\x81", 1) + base.mid(1) + QByteArray(4, 'c') + "pay")
+                                      << int(ParseStatus::Used) << QByteArray("pay");
+    QTest::newRow("extension past end")
+        << (QByteArray("\x90", 1) + base.mid(1) + QByteArray("\xbe\xde\x00\x02", 4) + QByteArray(4, 'e'))
+        << int(ParseStatus::Incomplete) << QByteArray();
+    QTest::newRow("extension and payload") << (QByteArray("\x90", 1) + base.mid(1) +
+                                               QByteArray("\xbe\xde\x00\x01", 4) + QByteArray(4, 'e') + "pay")
+                                           << int(ParseStatus::Used) << QByteArray("pay");
+    QTest::newRow("padding") << (QByteArray("\xa0", 1) + base.mid(1) + "pay" + QByteArray("\0\0\3", 3))
+                             << int(ParseStatus::Used) << QByteArray("pay");
+    QTest::newRow("padding zero") << (QByteArray("\xa0", 1) + base.mid(1) + "pay" + QByteArray(1, '\0'))
+                                  << int(ParseStatus::Error) << QByteArray();
+    QTest::newRow("padding past payload")
+        << (QByteArray("\xa0", 1) + base.mid(1) + "p" + QByteArray(1, '\x09')) << int(ParseStatus::Error)
+        << QByteArray();
+}
+
+void TstRtpPayload::rtpHeader()
+{
+    QFETCH(QByteArray, datagram);
+    QFETCH(int, status);
+    QFETCH(QByteArray, payload);
+    RtpHeader h;
+    QCOMPARE(int(parseRtp(reinterpret_cast<const uint8_t *>(datagram.constData()), datagram.size(), h)),
+             status);
+    if (status != int(ParseStatus::Used))
+        return;
+    QCOMPARE(h.marker, true);
+    QCOMPARE(h.payloadType, uint8_t(0x7f));
+    QCOMPARE(h.seq, uint16_t(0x1234));
+    QCOMPARE(h.timestamp, 0x10u);
+    QCOMPARE(h.ssrc, 0xaabbccddu);
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(h.payload), h.payloadSize), payload);
+}
+
+void TstRtpPayload::rtcpRoundTrip()
+{
+    RtcpSenderInfo info{0x0123456789abcdefull, 777, 10, 2000};
+    std::vector<uint8_t> sr = buildRtcpReport(0x11111111, &info, nullptr, "qn-sender");
+    QCOMPARE(sr.size() % 4, 0u);
+    RtcpInfo parsed;
+    QCOMPARE(parseRtcp(sr.data(), int(sr.size()), parsed), ParseStatus::Used);
+    QVERIFY(parsed.hasSenderReport);
+    QCOMPARE(parsed.senderSsrc, 0x11111111u);
+    QCOMPARE(parsed.ntp, info.ntp);
+    QCOMPARE(parsed.rtpTimestamp, 777u);
+    QCOMPARE(parsed.packetCount, 10u);
+    QCOMPARE(parsed.octetCount, 2000u);
+    QVERIFY(parsed.blocks.empty());
+
+    RtcpReportBlock block;
+    block.ssrc = 0x22222222;
+    block.fractionLost = 25;
+    block.cumulativeLost = -3; // duplicates can make it negative
+    block.extendedHighestSeq = 0x10005;
+    block.jitter = 42;
+    block.lastSr = 0x456789ab;
+    block.delaySinceLastSr = 65536;
+    std::vector<uint8_t> rr = buildRtcpReport(0x33333333, nullptr, &block, "qn-receiver");
+    QCOMPARE(parseRtcp(rr.data(), int(rr.size()), parsed), ParseStatus::Used);
+    QVERIFY(!parsed.hasSenderReport);
+    QCOMPARE(parsed.senderSsrc, 0x33333333u);
+    QCOMPARE(int(parsed.blocks.size()), 1);
+    QCOMPARE(parsed.blocks[0].ssrc, block.ssrc);
+    QCOMPARE(parsed.blocks[0].fractionLost, block.fractionLost);
+    QCOMPARE(parsed.blocks[0].cumulativeLost, -3);
+    QCOMPARE(parsed.blocks[0].extendedHighestSeq, block.extendedHighestSeq);
+    QCOMPARE(parsed.blocks[0].jitter, block.jitter);
+    QCOMPARE(parsed.blocks[0].lastSr, block.lastSr);
+    QCOMPARE(parsed.blocks[0].delaySinceLastSr, block.delaySinceLastSr);
+}
+
+void TstRtpPayload::rtcpMalformed_data()
+{
+    QTest::addColumn<QByteArray>("datagram");
+    QTest::addColumn<int>("status");
+    const QByteArray rr("\x81\xc9\x00\x07"
+                        "AAAA"
+                        "BBBBCCCCDDDDEEEEFFFFGGGG",
+                        32);
+    QTest::newRow("valid RR") << rr << int(ParseStatus::Used);
+    QTest::newRow("shorter than a header") << rr.left(7) << int(ParseStatus::Incomplete);
+    QTest::newRow("truncated") << rr.left(28) << int(ParseStatus::Incomplete);
+    QTest::newRow("version 1") << (QByteArray("\x41", 1) + rr.mid(1)) << int(ParseStatus::Error);
+    QTest::newRow("count beyond packet") << (QByteArray("\x82", 1) + rr.mid(1)) << int(ParseStatus::Error);
+    QTest::newRow("SR body too short") << QByteArray("\x80\xc8\x00\x01"
+                                                     "AAAA",
+                                                     8)
+                                       << int(ParseStatus::Error);
+    QTest::newRow("trailing partial header")
+        << (rr + QByteArray("\x81\xc9", 2)) << int(ParseStatus::Incomplete);
+    QTest::newRow("unknown type skipped") << (QByteArray("\x80\xcc\x00\x01"
+                                                         "XXXX",
+                                                         8) +
+                                              rr)
+                                          << int(ParseStatus::Used);
+    QTest::newRow("second packet bad version") << (rr + QByteArray("\x01\xc9\x00\x01"
+                                                                   "AAAA",
+                                                                   8))
+                                               << int(ParseStatus::Error);
+}
+
+void TstRtpPayload::rtcpMalformed()
+{
+    QFETCH(QByteArray, datagram);
+    QFETCH(int, status);
+    RtcpInfo info;
+    QCOMPARE(int(parseRtcp(reinterpret_cast<const uint8_t *>(datagram.constData()), datagram.size(), info)),
+             status);
+}
+
+QTEST_APPLESS_MAIN(TstRtpPayload)
+#include "tst_rtppayload.moc"
