@@ -111,6 +111,8 @@ public:
     void sweepRequests();
     /// Number of requests waiting for an answer.
     int pendingRequestCount() const;
+    /// How long a dropped peer may take to come back (type 19) before it counts as gone; 10000 ms.
+    void setPeerGraceMs(int ms);
 
 public Q_SLOTS:
     /// Keep-alive (type 7 on channel 7) to the current receiver; the 500 ms timer's slot.

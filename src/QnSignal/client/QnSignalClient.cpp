@@ -1,0 +1,182 @@
+#include "QnSignalClient.h"
+
+#include <QLoggingCategory>
+#include <QMetaObject>
+#include <QMutexLocker>
+#include <QUuid>
+
+Q_LOGGING_CATEGORY(lcSignal, "qn.signal")
+
+namespace {
+constexpr int kTypeBase = 1000; // gateway type = channel + 1000
+}
+
+QnSignalClient::QnSignalClient(QObject *parent) : QObject(parent) {}
+
+QnSignalClient::~QnSignalClient()
+{
+    if (m_gateway) {
+        m_gateway->stop();
+        m_gateway.reset();
+    }
+}
+
+void QnSignalClient::setGatewayConfig(const QnGatewayConfig &config)
+{
+    m_config = config;
+}
+
+int QnSignalClient::initSdk()
+{
+    if (m_gateway)
+        return 0;
+    m_gateway = std::make_unique<QnGatewayClient>();
+    if (m_gateway->init(this, m_config) < 0)
+        qCWarning(lcSignal) << "GWClient Init Failed!";
+    const int result = m_gateway->start();
+    if (result < 0)
+        qCWarning(lcSignal) << "GWClient Start Failed!";
+    return result;
+}
+
+int QnSignalClient::login(const QString &userId, const QString &userName, const QString &host, int port)
+{
+    if (!m_gateway)
+        return -1;
+    {
+        QMutexLocker lock(&m_mutex);
+        m_userId = userId;
+        m_userName = userName;
+        // A new sign-in starts a new count: failures of an earlier outage do not carry over.
+        m_reloginCount = 0;
+        m_disconnected = false;
+        m_reconnectFailedRaised = false;
+    }
+    const int result = m_gateway->login(userId, userName, host, quint16(port & 0xffff));
+    if (result < 0)
+        qCWarning(lcSignal) << "Login Failed!" << result;
+    return result;
+}
+
+int QnSignalClient::logout()
+{
+    if (!m_gateway)
+        return -1;
+    const int result = m_gateway->logout();
+    if (result < 0)
+        qCWarning(lcSignal) << "GroupLeave Failed!" << result;
+    return result;
+}
+
+int QnSignalClient::joinRoom(const QString &roomId, const QString &second)
+{
+    Q_UNUSED(second)
+    if (!m_gateway)
+        return -1;
+    const int result = m_gateway->joinRoom(roomId);
+    if (result < 0)
+        qCWarning(lcSignal) << "GroupJoin Failed!" << result;
+    return result;
+}
+
+int QnSignalClient::leaveRoom(const QString &roomId)
+{
+    if (!m_gateway)
+        return -1;
+    const int result = m_gateway->leaveRoom(roomId);
+    if (result < 0)
+        qCWarning(lcSignal) << "GroupLeave Failed!" << result;
+    return result;
+}
+
+int QnSignalClient::sendRoomUserMsg(const QString &targetId, int channel, const QByteArray &payload)
+{
+    if (!m_gateway)
+        return -1;
+    const QString msgId = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const int result = m_gateway->sendRoomMessage(targetId, msgId, channel + kTypeBase, payload);
+    if (result < 0)
+        qCWarning(lcSignal) << "SendMsg Group Chat Failed!" << result << "channel" << channel;
+    return result;
+}
+
+void QnSignalClient::onLogin(const QnGatewayAnswer &answer)
+{
+    qCInfo(lcSignal) << "login answer" << answer.code << answer.text << "index" << answer.requestIndex
+                     << "relogin" << answer.relogin;
+    bool raiseFailed = false;
+    {
+        QMutexLocker lock(&m_mutex);
+        ++m_reloginCount;
+        if (m_disconnected && answer.code != 0 && m_reloginCount >= 2 && !m_reconnectFailedRaised) {
+            raiseFailed = true;
+            m_reconnectFailedRaised = true;
+        }
+        if (answer.code == 0) {
+            m_reloginCount = 0;
+            m_disconnected = false;
+            m_reconnectFailedRaised = false;
+        }
+    }
+    if (raiseFailed) {
+        qCWarning(lcSignal) << "reconnect failed";
+        QMetaObject::invokeMethod(
+            this, [this] { emit reconnectFailed(); }, Qt::QueuedConnection);
+    }
+    const bool ok = answer.code == 0;
+    const QString text = answer.text;
+    QMetaObject::invokeMethod(
+        this, [this, ok, text] { emit loginResult(ok, text); }, Qt::QueuedConnection);
+}
+
+void QnSignalClient::onJoin(const QnGatewayAnswer &answer)
+{
+    qCInfo(lcSignal) << "join answer" << answer.code << answer.text << "room" << answer.roomId;
+    bool disconnected = false;
+    {
+        QMutexLocker lock(&m_mutex);
+        disconnected = m_disconnected;
+        m_disconnected = false;
+    }
+    const bool ok = answer.code == 0;
+    const QString text = answer.text;
+    QMetaObject::invokeMethod(
+        this, [this, ok, text, disconnected] { emit joinRoomResult(ok, text, disconnected); },
+        Qt::QueuedConnection);
+}
+
+void QnSignalClient::onMemberJoin(const QString &roomId, const QString &userId)
+{
+    Q_UNUSED(roomId)
+    emit userJoinRoom(userId);
+}
+
+void QnSignalClient::onMemberLeave(const QString &roomId, const QString &userId, QnGatewayLeaveReason reason)
+{
+    Q_UNUSED(roomId)
+    emit userLeaveRoom(userId, reason == QnGatewayLeaveReason::Dropped);
+}
+
+void QnSignalClient::onRoomMessage(const QnGatewayMessage &message)
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        if (message.fromUserId == m_userId)
+            return; // our own message echoed by the room
+    }
+    emit receiveData(message.type - kTypeBase, message.payload, message.fromUserId);
+}
+
+void QnSignalClient::onStartRelogin(quint32 attempt)
+{
+    qCInfo(lcSignal) << "re-login attempt" << attempt;
+}
+
+void QnSignalClient::onDisconnect(int code, const QString &text)
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        m_disconnected = true;
+    }
+    qCWarning(lcSignal) << "disconnected" << code << text;
+}

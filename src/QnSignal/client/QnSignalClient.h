@@ -1,0 +1,84 @@
+#pragma once
+
+#include "gateway/QnGatewayClient.h"
+
+#include <QByteArray>
+#include <QMutex>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+/// The program's road to a receiver's signalling service: signs in, joins the receiver's room and
+/// carries every control, reverse-input and whiteboard message as a room user message of gateway
+/// type channel + 1000 (channel 5 travels as 1005).
+///
+/// Threads: created on the GUI thread. login() may be called from any thread (the client object
+/// calls it from a worker); the other operations from the GUI thread, and sendRoomUserMsg also
+/// from the reverse-input thread and from inside gateway callbacks. None of them blocks on the
+/// gateway thread. The gateway's callbacks run on its own thread "qn-gateway": loginResult,
+/// joinRoomResult and reconnectFailed are posted queued to this object's thread; receiveData,
+/// userJoinRoom and userLeaveRoom are raised directly on the gateway thread, so each receiver picks
+/// its connection type. Nothing is raised after the destructor has stopped the gateway.
+class QnSignalClient : public QObject, private QnGatewayListener
+{
+    Q_OBJECT
+public:
+    explicit QnSignalClient(QObject *parent = nullptr);
+    /// Stops the gateway (no callback runs afterwards) and releases it.
+    ~QnSignalClient() override;
+
+    /// Replaces the gateway's timing (tests); takes effect at initSdk.
+    void setGatewayConfig(const QnGatewayConfig &config);
+
+    /// Creates and starts the gateway once; 0 when it exists already. Negative on failure.
+    int initSdk();
+    /// Signs in as userId/userName at host:port (low 16 bits of port). Resets the re-login failure
+    /// count of an earlier outage. The answer arrives as loginResult.
+    int login(const QString &userId, const QString &userName, const QString &host, int port);
+    int logout();
+    /// The answer arrives as joinRoomResult. The second text is kept for the wire layout and unused.
+    int joinRoom(const QString &roomId, const QString &second = QString());
+    int leaveRoom(const QString &roomId);
+    /// Sends payload unchanged to targetId as type channel + 1000 with a fresh message id. 0 when
+    /// handed to the gateway (delivery is not confirmed); negative when refused.
+    int sendRoomUserMsg(const QString &targetId, int channel, const QByteArray &payload);
+
+Q_SIGNALS:
+    /// Queued. Answer to login (and to each automatic re-login after a drop).
+    void loginResult(bool result, QString error);
+    /// Queued. isDisconnect: a drop came and no successful sign-in followed before this answer.
+    void joinRoomResult(bool result, QString error, bool isDisconnect);
+    /// Declared for the client object; never raised.
+    void joinRoomResult(bool result, QString error);
+    /// Gateway thread. One room message of another member; type is the channel.
+    void receiveData(int type, QByteArray data, QString senderId);
+    /// Gateway thread.
+    void userJoinRoom(QString userId);
+    /// Gateway thread. isDisconnect: the member dropped rather than left.
+    void userLeaveRoom(QString userId, bool isDisconnect);
+    /// Queued. Raised once per outage, at the second failed re-login answer.
+    void reconnectFailed();
+    /// Declared for the client object; never raised.
+    void reconnectRoom();
+
+private:
+    // QnGatewayListener: gateway thread.
+    void onLogin(const QnGatewayAnswer &answer) override;
+    void onJoin(const QnGatewayAnswer &answer) override;
+    void onMemberJoin(const QString &roomId, const QString &userId) override;
+    void onMemberLeave(const QString &roomId, const QString &userId, QnGatewayLeaveReason reason) override;
+    void onRoomMessage(const QnGatewayMessage &message) override;
+    void onStartRelogin(quint32 attempt) override;
+    void onDisconnect(int code, const QString &text) override;
+
+    QnGatewayConfig m_config;
+    std::unique_ptr<QnGatewayClient> m_gateway; // created by initSdk; GUI thread
+
+    mutable QMutex m_mutex; // guards the fields below; never held while calling out
+    QString m_userId;
+    QString m_userName;
+    bool m_disconnected = false;          // a drop came and no sign-in succeeded since
+    int m_reloginCount = 0;               // login answers since the last successful one
+    bool m_reconnectFailedRaised = false; // reconnectFailed already raised for this outage
+};
