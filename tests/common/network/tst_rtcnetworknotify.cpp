@@ -1,0 +1,138 @@
+#include "network/RtcNetworkDeviceNotify.h"
+
+#include "QnSimNetns.h"
+
+#include <QSignalSpy>
+#include <QThread>
+#include <QtTest>
+
+#include <unistd.h>
+
+namespace {
+/// Records every notice with the thread it came on.
+class Recorder : public rtc::RtcNetworkListener
+{
+public:
+    QStringList notices;
+    QList<QThread *> threads;
+    void networkDisconnect(const std::string &id) override
+    {
+        notices << "down " + QString::fromStdString(id);
+        threads << QThread::currentThread();
+    }
+    void networkConnect(const std::string &id) override
+    {
+        notices << "up " + QString::fromStdString(id);
+        threads << QThread::currentThread();
+    }
+};
+} // namespace
+
+// Live, in a private network namespace with one veth pair: A (10.99.0.1/24, default route via
+// 10.99.0.2) and its peer B. Each change must give exactly one notice, on the GUI thread; changes
+// that leave the state as it was give none.
+class TestRtcNetworkNotify : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void oneNoticePerChange();
+    void noListenerNoCall();
+
+private:
+    static bool ip(const QStringList &args) { return QnSimNetns::run("ip", args); }
+    QString m_a;
+    QString m_b;
+};
+
+void TestRtcNetworkNotify::initTestCase()
+{
+    QVERIFY2(QnSimNetns::onlyOwnInterfaces(), "not in a private namespace");
+    m_a = QStringLiteral("qn%1a").arg(::getpid());
+    m_b = QStringLiteral("qn%1b").arg(::getpid());
+    QVERIFY(ip({"link", "add", m_a, "type", "veth", "peer", "name", m_b}));
+    QVERIFY(ip({"addr", "add", "10.99.0.1/24", "brd", "+", "dev", m_a}));
+    QVERIFY(ip({"link", "set", m_a, "up"}));
+    QVERIFY(ip({"link", "set", m_b, "up"}));
+    QVERIFY(ip({"route", "add", "default", "via", "10.99.0.2", "dev", m_a}));
+}
+
+void TestRtcNetworkNotify::cleanupTestCase()
+{
+    ip({"link", "del", m_a});
+}
+
+void TestRtcNetworkNotify::oneNoticePerChange()
+{
+    rtc::RtcNetworkDeviceNotify notify(nullptr, 100);
+    QVERIFY(notify.isWatching());
+    QVERIFY(notify.isConnected());
+    Recorder rec;
+    notify.addListener(&rec);
+    QSignalSpy evaluated(&notify, &rtc::RtcNetworkDeviceNotify::evaluated);
+    const QString down = "down " + m_a;
+    const QString up = "up " + m_a;
+
+    struct Step
+    {
+        QStringList command;
+        QString notice; // empty: the state does not change
+    };
+    const QList<Step> steps{
+        {{"route", "del", "default"}, down},
+        {{"route", "add", "default", "via", "10.99.0.2", "dev", m_a}, up},
+        {{"link", "set", m_b, "down"}, down}, // the peer goes: no carrier
+        {{"link", "set", m_b, "up"}, up},
+        {{"link", "set", m_a, "down"}, down}, // the adapter itself; its routes go with it
+        {{"link", "set", m_a, "up"}, {}},     // up, but no default route yet
+        {{"route", "add", "default", "via", "10.99.0.2", "dev", m_a}, up},
+        {{"addr", "add", "10.99.7.1/24", "dev", m_b}, {}},
+    };
+    QStringList expected;
+    for (const Step &s : steps) {
+        const int before = evaluated.count();
+        QVERIFY(ip(s.command));
+        if (!s.notice.isEmpty())
+            expected << s.notice;
+        // Wait until the notifier has re-read the adapters after this change.
+        QTRY_VERIFY_WITH_TIMEOUT(evaluated.count() > before && rec.notices.size() >= expected.size(), 10000);
+        QCOMPARE(rec.notices, expected);
+        QCOMPARE(notify.isConnected(), expected.last().startsWith("up"));
+    }
+    // One more harmless change, fully evaluated: nothing late arrived.
+    const int before = evaluated.count();
+    QVERIFY(ip({"addr", "del", "10.99.7.1/24", "dev", m_b}));
+    QTRY_VERIFY_WITH_TIMEOUT(evaluated.count() > before, 10000);
+    QCOMPARE(rec.notices, expected);
+    for (QThread *t : qAsConst(rec.threads))
+        QCOMPARE(t, QCoreApplication::instance()->thread());
+    notify.removeListener();
+}
+
+void TestRtcNetworkNotify::noListenerNoCall()
+{
+    rtc::RtcNetworkDeviceNotify notify(nullptr, 50);
+    Recorder rec;
+    notify.addListener(&rec);
+    notify.removeListener();
+    QSignalSpy evaluated(&notify, &rtc::RtcNetworkDeviceNotify::evaluated);
+    QVERIFY(ip({"route", "del", "default"}));
+    QTRY_VERIFY_WITH_TIMEOUT(!evaluated.isEmpty() && !notify.isConnected(), 10000);
+    QVERIFY(ip({"route", "add", "default", "via", "10.99.0.2", "dev", m_a}));
+    QTRY_VERIFY_WITH_TIMEOUT(notify.isConnected(), 10000);
+    QVERIFY(rec.notices.isEmpty());
+}
+
+int main(int argc, char **argv)
+{
+    QString error;
+    if (!QnSimNetns::enterPrivateNetwork(&error)) {
+        std::fprintf(stderr, "cannot make a private network namespace: %s\n", qPrintable(error));
+        return 1;
+    }
+    QCoreApplication app(argc, argv);
+    TestRtcNetworkNotify test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_rtcnetworknotify.moc"
