@@ -87,7 +87,9 @@ void QnLynUploadJob::start()
     d->started = true;
 
     const QUrl url = QUrl::fromUserInput(d->uploadUrl);
-    if (!d->nam || !url.isValid() || url.scheme().isEmpty()) {
+    const bool httpUrl =
+        url.isValid() && (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"));
+    if (!d->nam || !httpUrl) {
         qCWarning(lcUpload) << "upload not sent: no network access or bad address" << d->uploadUrl;
         // Reported from the event loop so that the caller sees the result after start() returns.
         QMetaObject::invokeMethod(
