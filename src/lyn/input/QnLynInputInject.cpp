@@ -1,0 +1,243 @@
+// Receipt side of QnLynInput: messages from the connected receiver injected into this PC.
+#include "input/QnLynInput.h"
+
+#include "input/QnLynInputLog.h"
+#include "xtest/QnInputInjector.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QMutexLocker>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int kTypeMouseDown = 1;
+constexpr int kTypeMouseMove = 2;
+constexpr int kTypeMouseUp = 3;
+constexpr int kTypeWheel = 4;
+constexpr int kTypeKeyUp = 5;
+constexpr int kTypeKeyDown = 6;
+constexpr int kTypeTouchDown = 7;
+constexpr int kTypeTouchMove = 8;
+constexpr int kTypeTouchUp = 9;
+constexpr int kTypeReleaseHeld = 10;
+constexpr int kTypeText = 12;
+constexpr int kTypeMouseRelative = 13;
+constexpr int kTypeCursor = 14;
+
+// Peer numbers are clamped before they become pixels: JSON allows any double.
+constexpr double kCoordLimit = 1e7;
+
+int toCoord(double v)
+{
+    return std::isnan(v) ? 0 : int(std::clamp(v, -kCoordLimit, kCoordLimit));
+}
+
+int jsonInt(const QJsonValue &v)
+{
+    return toCoord(v.toDouble());
+}
+
+} // namespace
+
+void QnLynInput::recvData(const QString &senderId, const QByteArray &data)
+{
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(data, &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject()) {
+        qCDebug(lcLynInput) << "not a JSON object:" << error.errorString();
+        return;
+    }
+    const QJsonObject msg = doc.object();
+    const int type = msg.value(QStringLiteral("type")).toInt();
+    if (type == kTypeCursor) {
+        remoteCursor(senderId, msg.value(QStringLiteral("data")).toObject());
+        return;
+    }
+    if (senderId.isEmpty() || senderId != connectedReceiver()) {
+        qCDebug(lcLynInput) << "input of type" << type << "from" << senderId
+                            << "ignored: not the connected receiver";
+        return;
+    }
+
+    QByteArray reply;
+    {
+        QMutexLocker lock(&m_injectMutex);
+        if (!m_injector)
+            return;
+        const QJsonObject fields = msg.value(QStringLiteral("data")).toObject();
+        switch (type) {
+        case kTypeMouseDown:
+        case kTypeMouseMove:
+        case kTypeMouseUp:
+        case kTypeWheel:
+        case kTypeMouseRelative:
+            reply = injectMouse(type, fields, senderId);
+            break;
+        case kTypeKeyUp:
+        case kTypeKeyDown:
+            m_injector->key(fields.value(QStringLiteral("key")).toInt(), type == kTypeKeyDown);
+            break;
+        case kTypeTouchDown:
+        case kTypeTouchMove:
+        case kTypeTouchUp:
+            injectTouch(type, msg.value(QStringLiteral("data")).toArray());
+            break;
+        case kTypeReleaseHeld:
+            m_injector->releaseHeld();
+            break;
+        case kTypeText: {
+            QString text = fields.value(QStringLiteral("text")).toString();
+            if (text.size() > kMaxTextLength) {
+                qCWarning(lcLynInput) << "text of" << text.size() << "characters cut to" << kMaxTextLength;
+                text.truncate(kMaxTextLength);
+                if (text.at(text.size() - 1).isHighSurrogate())
+                    text.chop(1);
+            }
+            m_injector->typeText(text);
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    if (!reply.isEmpty())
+        emit sendDataToNetwork(senderId, reply);
+}
+
+QByteArray QnLynInput::injectMouse(int type, const QJsonObject &data, const QString &senderId)
+{
+    const int x = jsonInt(data.value(QStringLiteral("x")));
+    const int y = jsonInt(data.value(QStringLiteral("y")));
+    // The receiver mirrors a touch as mouse messages too; those were injected as the touch.
+    if (m_touchPositions.contains(QPoint(x, y)))
+        return QByteArray();
+    const double w = data.value(QStringLiteral("width")).toDouble();
+    const double h = data.value(QStringLiteral("height")).toDouble();
+    const Screen s = screen();
+    if (!(w > 0) || !(h > 0) || s.width <= 0 || s.height <= 0)
+        return QByteArray();
+    const int sx = toCoord(x * (s.width / w));
+    const int sy = toCoord(y * (s.height / h));
+    const QPoint target(s.origin.x() + sx, s.origin.y() + sy);
+
+    switch (type) {
+    case kTypeMouseDown:
+    case kTypeMouseUp: {
+        const int b = data.value(QStringLiteral("button")).toInt();
+        QByteArray reply;
+        // A press outside the chosen screen clicks where the pointer is.
+        if (sx >= 0 && sy >= 0)
+            reply = moveCursorTo(target, senderId);
+        const bool down = type == kTypeMouseDown;
+        if (b == Qt::LeftButton)
+            m_injector->button(QnInputButton::Left, down);
+        else if (b == Qt::RightButton)
+            m_injector->button(QnInputButton::Right, down);
+        else if (b == Qt::MiddleButton)
+            m_injector->button(QnInputButton::Middle, down);
+        return reply;
+    }
+    case kTypeMouseMove:
+        return moveCursorTo(target, senderId);
+    case kTypeMouseRelative:
+        // A relative step carries no screen origin.
+        return moveCursorTo(m_injector->cursorPosition() + QPoint(sx, sy), senderId);
+    case kTypeWheel:
+        if (x != 0)
+            m_injector->wheel(x, 0);
+        else if (y != 0)
+            m_injector->wheel(0, y);
+        return QByteArray();
+    default:
+        return QByteArray();
+    }
+}
+
+QByteArray QnLynInput::moveCursorTo(const QPoint &pos, const QString &senderId)
+{
+    m_injector->moveTo(pos);
+    return cursorReply(senderId);
+}
+
+QByteArray QnLynInput::cursorReply(const QString &senderId)
+{
+    const int shape = m_injector->cursorShape();
+    if (shape == m_lastCursor)
+        return QByteArray();
+    m_lastCursor = shape;
+    return envelope(kTypeCursor, QJsonObject{{QStringLiteral("cursor"), shape}}, senderId);
+}
+
+void QnLynInput::injectTouch(int type, const QJsonArray &points)
+{
+    // XTest has no touch device: the contact with local id 0 drives the pointer (down presses
+    // the left button, up releases it); other contacts are tracked but not injected.
+    const Screen s = screen();
+    const int count = std::min<int>(points.size(), kMaxTouchContacts);
+    if (points.size() > kMaxTouchContacts)
+        qCWarning(lcLynInput) << "touch message with" << points.size() << "points: only" << kMaxTouchContacts
+                              << "injected";
+    for (int i = 0; i < count; ++i) {
+        const QJsonObject p = points.at(i).toObject();
+        const int pointId = p.value(QStringLiteral("pointId")).toInt();
+        int local = -1;
+        const auto found = m_touchIds.constFind(pointId);
+        if (found != m_touchIds.constEnd()) {
+            local = found.value();
+        } else if (m_touchIds.size() < kMaxTouchContacts) {
+            local = m_freeTouchIds.isEmpty() ? m_touchIds.size() : m_freeTouchIds.takeFirst();
+            m_touchIds.insert(pointId, local);
+        } else {
+            qCWarning(lcLynInput) << "touch point" << pointId << "dropped: all contacts in use";
+            continue;
+        }
+
+        const double px = p.value(QStringLiteral("x")).toDouble();
+        const double py = p.value(QStringLiteral("y")).toDouble();
+        if (i == 0) {
+            if (m_touchPositions.size() >= kMaxTouchPositions)
+                m_touchPositions.removeFirst();
+            m_touchPositions.append(QPoint(toCoord(px), toCoord(py)));
+        }
+        const double w = p.value(QStringLiteral("width")).toDouble();
+        const double h = p.value(QStringLiteral("height")).toDouble();
+        const bool scalable = w > 0 && h > 0 && s.width > 0 && s.height > 0;
+        if (local == 0 && scalable) {
+            const QPoint target(s.origin.x() + toCoord(px * (s.width / w)),
+                                s.origin.y() + toCoord(py * (s.height / h)));
+            m_injector->moveTo(target);
+            if (type == kTypeTouchDown)
+                m_injector->button(QnInputButton::Left, true);
+            else if (type == kTypeTouchUp)
+                m_injector->button(QnInputButton::Left, false);
+        }
+        if (type == kTypeTouchUp) {
+            m_touchPositions.clear();
+            m_freeTouchIds.append(local);
+            m_touchIds.remove(pointId);
+        }
+    }
+    qCDebug(lcLynInput) << "touch type" << type << "points" << points.size() << "ids" << m_touchIds;
+}
+
+void QnLynInput::resetPeerState()
+{
+    m_touchIds.clear();
+    m_freeTouchIds.clear();
+    m_touchPositions.clear();
+    m_lastCursor = 0;
+}
+
+void QnLynInput::remoteCursor(const QString &senderId, const QJsonObject &data)
+{
+    CursorCallback callback;
+    {
+        QMutexLocker lock(&m_stateMutex);
+        callback = m_cursorCallbacks.value(senderId);
+    }
+    if (callback)
+        callback(data.value(QStringLiteral("cursor")).toInt());
+}
