@@ -287,14 +287,9 @@ private:
                 return -1;
             e = entries[size_t(index)];
         }
-        // The server converts any format; prefer the device's own rate when it is one we take.
-        int rate = kNegotiatedRates[0];
-        for (int r : kNegotiatedRates) {
-            if (uint32_t(r) == e.spec.rate) {
-                rate = r;
-                break;
-            }
-        }
+        // Rates are tried in the order of kNegotiatedRates; the sound server converts between any
+        // client format and the device's, so the first one is always accepted.
+        const int rate = kNegotiatedRates[0];
         const int channels = playout ? m_playPreferred : m_recPreferred;
         LoopLock lock(m_conn.loop());
         Direction &d = playout ? m_play : m_rec;

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "audio/AudioCapture.h"
+#include "timer/TaskTimer.h"
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+/// Receives each 10 ms block of the sender's sound: (pcm, frames = 480, channels = 2,
+/// sampleRate = 48000). Called on the task timer thread; must not keep the pointer.
+using PcmCaptureCallback =
+    std::function<void(const uint8_t *pcm, unsigned int frames, int channels, int sampleRate)>;
+
+/// The media sender's audio source: every 10 ms it pulls exactly one 480-frame block of 48000 Hz
+/// stereo PCM from its AudioCapture and hands it to the callback. A tick that finds less than a
+/// whole block delivers nothing and consumes nothing (no silence is inserted, no catch-up).
+///
+/// Threads: start/stop/setPcmCallback on the sender's thread; tick and callback on the timer
+/// thread. The callback is guarded, so it may be replaced while running.
+class QnAudioCaptrue : public CPPTimeTask
+{
+public:
+    explicit QnAudioCaptrue(std::unique_ptr<AudioCapture> capture = nullptr,
+                            TaskTimer &timer = TaskTimer::instance());
+    ~QnAudioCaptrue() override;
+
+    void setPcmCallback(PcmCaptureCallback callback);
+    /// Returns the capture's start result; the block task runs even when that failed.
+    bool start(bool withMic, int micIndex);
+    void stop();
+    bool isRunning() const { return m_running; }
+    int taskId() const { return m_taskId; }
+    AudioCapture &capture() { return *m_capture; }
+
+    void tick(int taskId) override;
+
+    static constexpr unsigned kFifoBytes = 20480;
+
+private:
+    TaskTimer &m_timer;
+    std::unique_ptr<AudioCapture> m_capture;
+    bool m_running = false;
+    int m_taskId = -1;
+    std::mutex m_callbackLock;
+    PcmCaptureCallback m_pcmCallback; // m_callbackLock
+    std::vector<uint8_t> m_block;
+};
