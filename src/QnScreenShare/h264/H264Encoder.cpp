@@ -121,8 +121,6 @@ bool H264Encoder::init(int width, int height, int bitRate, int frameRate, int ke
     param->b_sliced_threads = 0;
     param->i_width = m_codedWidth;
     param->i_height = m_codedHeight;
-    param->crop_rect.i_right = unsigned(m_codedWidth - width);
-    param->crop_rect.i_bottom = unsigned(m_codedHeight - height);
     param->b_repeat_headers = 1;
     param->b_annexb = 1;
     param->i_fps_num = uint32_t(frameRate);

@@ -25,7 +25,8 @@ public:
     /// (Re)opens the encoder for \a width x \a height at \a frameRate. \a bitRate and
     /// \a keyFrameHint are kept but not used by x264. Returns false when the arguments are not
     /// positive or the preset is refused; true otherwise, also when x264 could not open (encode
-    /// then returns 0). Odd sizes are encoded on an even grid and cropped in the stream.
+    /// then returns 0). 4:2:0 H.264 cannot signal a crop of one pixel, so an odd width or height is
+    /// encoded one pixel larger, its last column or row repeated.
     bool init(int width, int height, int bitRate, int frameRate, int keyFrameHint);
 
     /// Encodes one I420 picture (Y, then U and V of ((w+1)/2) x ((h+1)/2), tightly packed) into
