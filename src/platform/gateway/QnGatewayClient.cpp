@@ -284,10 +284,11 @@ private:
         if (m_phase != Phase::SignedIn)
             return;
         dropSocket();
-        failPending(QnGatewayConnectFailed, text);
         setPhase(m_config.autoRelogin ? Phase::WaitRelogin : Phase::Idle);
         qCInfo(lcGatewayClient) << "session lost:" << text;
+        // The drop is told first; the requests it cut off answer after it.
         call([&](QnGatewayListener *l) { l->onDisconnect(QnGatewayConnectFailed, text); });
+        failPending(QnGatewayConnectFailed, text);
         if (m_phase == Phase::WaitRelogin)
             m_reloginTimer.start(m_config.reloginDelayMs);
     }
@@ -387,10 +388,10 @@ private:
             break;
         case QnGatewayOp::Kicked: {
             dropSocket();
-            failPending(QnGatewayReplaced, f.text);
             m_rooms.clear();
             setPhase(Phase::Idle);
             call([&](QnGatewayListener *l) { l->onDisconnect(QnGatewayReplaced, f.text); });
+            failPending(QnGatewayReplaced, f.text);
             break;
         }
         default:
