@@ -10,7 +10,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-Q_DECLARE_METATYPE(QnHttpResponse)
 
 namespace {
 
