@@ -20,6 +20,7 @@ Q_LOGGING_CATEGORY(lcBrush, "qn.board.overlay")
 namespace {
 const QColor kTransparent(0, 0, 0, 0);
 const QColor kPenBackground(0, 0, 0, 10); // just enough alpha for the window to take the mouse
+constexpr double kMaxPenWidth = 1000.0;   // received pen widths are clamped to this
 } // namespace
 
 QnBrushObject::QnBrushObject(QObject *parent) : QObject(parent)
@@ -165,11 +166,16 @@ void QnBrushObject::receiveData(QByteArray data)
             if (!action.has_pendata() || !m_pen)
                 break;
             const qnboard::PenData &pen = action.pendata();
+            const double x = pen.x() * sx, y = pen.y() * sy, width = pen.width() * sx;
+            if (!qIsFinite(x) || !qIsFinite(y) || !qIsFinite(width)) {
+                qCDebug(lcBrush) << "pen action with coordinates out of range ignored";
+                break;
+            }
             QJsonObject json;
             json.insert(QStringLiteral("mousetype"), pen.mousetype());
-            json.insert(QStringLiteral("width"), pen.width() * sx);
-            json.insert(QStringLiteral("x"), pen.x() * sx);
-            json.insert(QStringLiteral("y"), pen.y() * sy);
+            json.insert(QStringLiteral("width"), qBound(0.0, width, kMaxPenWidth));
+            json.insert(QStringLiteral("x"), x);
+            json.insert(QStringLiteral("y"), y);
             json.insert(QStringLiteral("id"), pen.id());
             json.insert(QStringLiteral("color"), QString::fromStdString(pen.color()));
             json.insert(QStringLiteral("uuid"), QString::fromStdString(pen.uuid()));
