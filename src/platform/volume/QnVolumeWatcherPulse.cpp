@@ -76,27 +76,12 @@ public:
 
     bool setNotify(bool on) override
     {
-        if (!m_ready || !m_running)
+        // The subscription runs from construction so the mute state stays current; this only
+        // switches forwarding.
+        if (!m_ready)
             return false;
-        const bool inLoop = pa_threaded_mainloop_in_thread(m_loop.get());
-        if (!inLoop)
-            pa_threaded_mainloop_lock(m_loop.get());
-        const auto mask =
-            on ? static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SERVER)
-               : PA_SUBSCRIPTION_MASK_NULL;
         m_notify = on;
-        OperationPtr op(pa_context_subscribe(m_context.get(), mask, &PulseVolumeWatcher::onSuccess, this));
-        bool ok = op != nullptr;
-        if (ok && !inLoop) {
-            m_lastSuccess = -1;
-            waitFor(op.get());
-            ok = m_lastSuccess == 1;
-        }
-        if (!inLoop)
-            pa_threaded_mainloop_unlock(m_loop.get());
-        if (!ok)
-            qCWarning(lcVolume) << "sound server refused the subscription";
-        return ok;
+        return true;
     }
 
 private:
@@ -146,8 +131,19 @@ private:
         if (!sinkOp)
             return;
         waitFor(sinkOp.get());
-        m_ready = m_sinkIndex != PA_INVALID_INDEX;
+        if (m_sinkIndex == PA_INVALID_INDEX)
+            return;
         pa_context_set_subscribe_callback(m_context.get(), &PulseVolumeWatcher::onEvent, this);
+        const auto mask =
+            static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SERVER);
+        m_lastSuccess = -1;
+        OperationPtr subOp(pa_context_subscribe(m_context.get(), mask, &PulseVolumeWatcher::onSuccess, this));
+        if (!subOp)
+            return;
+        waitFor(subOp.get());
+        m_ready = m_lastSuccess == 1;
+        if (!m_ready)
+            qCWarning(lcVolume) << "sound server refused the subscription";
     }
 
     void shutdown()

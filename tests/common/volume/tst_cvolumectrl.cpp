@@ -1,0 +1,74 @@
+#include "volume/CVolumeCtrl.h"
+#include "volume/QnVolumeWatcher.h"
+
+#include <QMutex>
+#include <QProcess>
+#include <QtTest>
+
+namespace {
+struct Sink
+{
+    QMutex mutex;
+    QList<QPair<int, void *>> calls;
+    static void callback(int muted, void *context)
+    {
+        auto *self = static_cast<Sink *>(context);
+        QMutexLocker lock(&self->mutex);
+        self->calls << qMakePair(muted, context);
+    }
+    int count()
+    {
+        QMutexLocker lock(&mutex);
+        return calls.size();
+    }
+};
+
+bool pactl(const QStringList &args)
+{
+    QProcess p;
+    p.start("pactl", args);
+    return p.waitForFinished(10000) && p.exitCode() == 0;
+}
+} // namespace
+
+// The plain-callback adaptor the client object uses: (muted as 1/0, its context).
+class TestCVolumeCtrl : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void callbackWithContext();
+    void notReadyWithoutServer();
+};
+
+void TestCVolumeCtrl::callbackWithContext()
+{
+    if (qEnvironmentVariableIsEmpty("PULSE_SERVER"))
+        QSKIP("no PulseAudio test daemon (run through scripts/lib/test-env.sh)");
+    QVERIFY(pactl({"set-sink-mute", "@DEFAULT_SINK@", "0"}));
+    Sink sink;
+    CVolumeCtrl ctrl(&Sink::callback, &sink);
+    QVERIFY(ctrl.isReady());
+    QVERIFY(ctrl.setNotify(true));
+    QVERIFY(pactl({"set-sink-mute", "@DEFAULT_SINK@", "1"}));
+    QTRY_COMPARE(sink.count(), 1);
+    QVERIFY(pactl({"set-sink-mute", "@DEFAULT_SINK@", "0"}));
+    QTRY_COMPARE(sink.count(), 2);
+    QMutexLocker lock(&sink.mutex);
+    QCOMPARE(sink.calls[0], qMakePair(1, static_cast<void *>(&sink)));
+    QCOMPARE(sink.calls[1], qMakePair(0, static_cast<void *>(&sink)));
+}
+
+void TestCVolumeCtrl::notReadyWithoutServer()
+{
+    Sink sink;
+    QnVolumeWatcherOptions options;
+    options.server = QStringLiteral("unix:/nonexistent/qn-no-pulse/native");
+    CVolumeCtrl ctrl(&Sink::callback, &sink, options);
+    QVERIFY(!ctrl.isReady());
+    QVERIFY(!ctrl.setNotify(true));
+    CVolumeCtrl nullCallback(nullptr, nullptr, options); // a null callback is allowed
+    QVERIFY(!nullCallback.setNotify(true));
+}
+
+QTEST_GUILESS_MAIN(TestCVolumeCtrl)
+#include "tst_cvolumectrl.moc"
