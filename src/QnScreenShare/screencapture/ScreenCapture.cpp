@@ -106,6 +106,8 @@ void ScreenCapture::start(int screenIndex_, int frameRate, int width_, int heigh
     qCInfo(lcCapture) << "capture screen" << screenIndex << "area" << m_region << "at" << fps << "fps to"
                       << width << "x" << height;
 
+    m_framesDelivered = 0;
+    m_intervalsMissed = 0;
     running = true;
     QThread::start(QThread::InheritPriority);
 }
@@ -201,6 +203,7 @@ void ScreenCapture::run()
                                    cursor.x - r.x(), cursor.y - r.y());
                 }
                 if (converter.convert(grabbed.data, grabbed.width, grabbed.height, grabbed.stride, frame)) {
+                    ++m_framesDelivered;
                     if (frameCallback)
                         frameCallback(frame, width, height);
                 }
@@ -224,11 +227,15 @@ void ScreenCapture::run()
         }
 
         // Fixed cadence on the steady clock: the grab and conversion time is taken out of the wait.
-        // After a stall of more than one interval the cadence restarts from now instead of bursting.
+        // After a stall of more than one interval the whole intervals lost are skipped (and
+        // counted) instead of being made up in a burst; the cadence keeps its phase.
         next += interval;
         const auto now = Clock::now();
-        if (next + interval < now)
-            next = now;
+        if (next + interval < now) {
+            const auto behind = (now - next) / interval;
+            m_intervalsMissed += int(behind);
+            next += behind * interval;
+        }
         if (!waitUntil(next))
             break;
     }

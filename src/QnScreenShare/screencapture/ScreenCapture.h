@@ -65,6 +65,11 @@ public:
     QString activeBackend() const;
     /// The desktop area being grabbed, in device pixels (null while none is open).
     QRect activeRegion() const;
+    /// Frames handed to the callback since start().
+    int framesDelivered() const { return m_framesDelivered.load(); }
+    /// Frame intervals skipped since start() because a grab and conversion overran by more than one
+    /// interval (the cadence then restarts from the current time rather than bursting).
+    int intervalsMissed() const { return m_intervalsMissed.load(); }
 
 Q_SIGNALS:
     /// Declared for the sender's wiring; frames go through the frame callback instead.
@@ -80,6 +85,8 @@ private:
     void setActive(const QString &backend, const QRect &region);
 
     std::atomic<bool> running{false};
+    std::atomic<int> m_framesDelivered{0};
+    std::atomic<int> m_intervalsMissed{0};
     int screenIndex = 0;
     int width = 0;
     int height = 0;

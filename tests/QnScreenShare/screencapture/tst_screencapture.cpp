@@ -125,6 +125,7 @@ void TestScreenCapture::patternColoursAndRate_data()
 
 void TestScreenCapture::patternColoursAndRate()
 {
+    Sink sink; // outlives the capture, whose thread calls it
     QFETCH(bool, gdi);
     QFETCH(bool, serverShm);
     QFETCH(QString, backend);
@@ -145,19 +146,24 @@ void TestScreenCapture::patternColoursAndRate()
     QCOMPARE(capture.isGdiGrub(), gdi);
     capture.setDisplayName(server.display());
     capture.setScreens({QRect(0, 0, 1920, 1080)}, 0, 1.0);
-    Sink sink;
     capture.setFrameCallback(sink.callback());
     capture.start(0, 30, 1280, 720);
     QVERIFY(capture.isRunning());
     QVERIFY(sink.fresh(1));
     QCOMPARE(capture.activeBackend(), backend);
 
-    // About 30 frames per second over 3 s.
-    const int before = sink.count;
+    // About 30 frames per second over 3 s. The cadence is on the steady clock: every interval either
+    // delivers a frame or, when the machine could not keep up, is counted as missed. On a machine
+    // that kept up, nearly every interval delivers.
+    const int frames0 = capture.framesDelivered(), missed0 = capture.intervalsMissed();
     QTest::qWait(3000);
-    const int frames = sink.count - before;
-    qInfo() << frames << "frames in 3 s";
-    QVERIFY2(frames >= 65 && frames <= 95, qPrintable(QString::number(frames)));
+    const int frames = capture.framesDelivered() - frames0;
+    const int missed = capture.intervalsMissed() - missed0;
+    qInfo() << frames << "frames in 3 s," << missed << "intervals missed";
+    QVERIFY2(frames + missed >= 80 && frames + missed <= 95, qPrintable(QString::number(frames + missed)));
+    if (missed == 0)
+        QVERIFY2(frames >= 80, qPrintable(QString::number(frames)));
+    QVERIFY(frames >= 5);
 
     QCOMPARE(sink.width, 1280);
     QCOMPARE(sink.height, 720);
@@ -184,6 +190,7 @@ void TestScreenCapture::patternColoursAndRate()
 
 void TestScreenCapture::letterboxedScreen()
 {
+    Sink sink; // outlives the capture, whose thread calls it
     XvfbServer server;
     QVERIFY(server.start(QSize(1920, 1200)));
     XTestClient x;
@@ -193,7 +200,6 @@ void TestScreenCapture::letterboxedScreen()
     ScreenCapture capture(settingsWith(""), nullptr);
     capture.setDisplayName(server.display());
     capture.setScreens({QRect(0, 0, 1920, 1200)}, 0, 1.0);
-    Sink sink;
     capture.setFrameCallback(sink.callback());
     capture.start(0, 30, 1280, 720);
     QVERIFY(sink.fresh());
@@ -219,6 +225,7 @@ void TestScreenCapture::screenChoice_data()
 
 void TestScreenCapture::screenChoice()
 {
+    Sink sink; // outlives the capture, whose thread calls it
     QFETCH(int, index);
     QFETCH(QRect, region);
     QFETCH(uint32_t, colour);
@@ -232,7 +239,6 @@ void TestScreenCapture::screenChoice()
     capture.setDisplayName(server.display());
     // Two screens side by side; the second one is primary. Logical sizes at a ratio of 2.
     capture.setScreens({QRect(0, 0, 320, 180), QRect(320, 0, 320, 180)}, 1, 2.0);
-    Sink sink;
     capture.setFrameCallback(sink.callback());
     capture.start(index, 30, 320, 180);
     QVERIFY(sink.fresh());
@@ -243,6 +249,7 @@ void TestScreenCapture::screenChoice()
 
 void TestScreenCapture::cursorDrawnAfterMove()
 {
+    Sink sink; // outlives the capture, whose thread calls it
     XvfbServer server;
     QVERIFY(server.start(QSize(640, 360)));
     XTestClient x;
@@ -252,7 +259,6 @@ void TestScreenCapture::cursorDrawnAfterMove()
     ScreenCapture capture(settingsWith(""), nullptr);
     capture.setDisplayName(server.display());
     capture.setScreens({QRect(0, 0, 640, 360)}, 0, 1.0);
-    Sink sink;
     capture.setFrameCallback(sink.callback());
     capture.start(0, 30, 640, 360);
     const int grey = expectedYuv(0x808080).y;
@@ -274,6 +280,7 @@ void TestScreenCapture::cursorDrawnAfterMove()
 
 void TestScreenCapture::resizeCarriesOn()
 {
+    Sink sink; // outlives the capture, whose thread calls it
     XvfbServer server;
     QVERIFY(server.start(QSize(1920, 1080)));
     XTestClient x;
@@ -283,7 +290,6 @@ void TestScreenCapture::resizeCarriesOn()
     ScreenCapture capture(settingsWith(""), nullptr);
     capture.setDisplayName(server.display());
     capture.setScreens({QRect(0, 0, 1920, 1080)}, 0, 1.0);
-    Sink sink;
     capture.setFrameCallback(sink.callback());
     capture.start(0, 30, 1280, 720);
     QVERIFY(sink.fresh());
@@ -302,12 +308,12 @@ void TestScreenCapture::resizeCarriesOn()
 
 void TestScreenCapture::lostServerRetries()
 {
+    Sink sink; // outlives the capture, whose thread calls it
     auto server = std::make_unique<XvfbServer>();
     QVERIFY(server->start(QSize(320, 180)));
     ScreenCapture capture(settingsWith(""), nullptr);
     capture.setDisplayName(server->display());
     capture.setScreens({}, 0, 1.0);
-    Sink sink;
     capture.setFrameCallback(sink.callback());
     capture.start(0, 30, 320, 180);
     QVERIFY(sink.fresh());
@@ -340,11 +346,11 @@ void TestScreenCapture::settingsFile()
 
 void TestScreenCapture::defaultScreenIsQtPrimary()
 {
+    Sink sink; // outlives the capture, whose thread calls it
     // Without an injected list the area comes from Qt's screens (one under Xvfb).
     QScreen *primary = QGuiApplication::primaryScreen();
     QVERIFY(primary);
     ScreenCapture capture(settingsWith(""), nullptr);
-    Sink sink;
     capture.setFrameCallback(sink.callback());
     capture.start(3, 10, 320, 180);
     QVERIFY(sink.fresh(1));
