@@ -1,9 +1,12 @@
 // Feeds arbitrary bytes to the overlay's received-batch path: parsing as qnboard::Actions, then
 // drawing, deleting, clearing, undoing and resetting on one long-lived board.
 #include "QnBrushObject.h"
+#include "QnGraphicsScene.h"
+#include "QnGraphicsView.h"
 
 #include <QApplication>
 #include <QByteArray>
+#include <QUndoStack>
 
 #include <chrono>
 #include <cstddef>
@@ -28,5 +31,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     QnBrushObject &target = board();
     target.receiveData(QByteArray(reinterpret_cast<const char *>(data), static_cast<int>(size)));
+    // Each input starts from an empty board with no history.
+    if (QnGraphicsView *view = target.view()) {
+        view->qnScene()->clearScene(true);
+        view->qnScene()->undoStack()->clear();
+    }
     return 0;
 }
