@@ -7,6 +7,7 @@
 
 #include "pulse/AudioDevice.h"
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -53,7 +54,7 @@ private:
     TaskTimer &m_timer;
     DeviceFactory m_micFactory;
     bool m_running = false;
-    int m_taskId = -1;
+    std::atomic<int> m_taskId{-1}; // read by the tick on the timer thread
     const int m_channels = 2;
     const int m_sampleRate = 48000;
     const int m_bitsPerSample = 16;

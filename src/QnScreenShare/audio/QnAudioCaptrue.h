@@ -3,6 +3,7 @@
 #include "audio/AudioCapture.h"
 #include "timer/TaskTimer.h"
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -42,7 +43,7 @@ private:
     TaskTimer &m_timer;
     std::unique_ptr<AudioCapture> m_capture;
     bool m_running = false;
-    int m_taskId = -1;
+    std::atomic<int> m_taskId{-1}; // read by the tick on the timer thread
     std::mutex m_callbackLock;
     PcmCaptureCallback m_pcmCallback; // m_callbackLock
     std::vector<uint8_t> m_block;

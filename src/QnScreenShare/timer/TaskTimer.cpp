@@ -12,7 +12,13 @@ TaskTimer &TaskTimer::instance()
     return timer;
 }
 
-TaskTimer::TaskTimer(std::chrono::milliseconds pulse) : m_pulse(pulse) {}
+TaskTimer::TaskTimer(std::chrono::milliseconds pulse) : m_pulse(pulse), m_epoch(Clock::now()) {}
+
+TaskTimer::Clock::time_point TaskTimer::onGrid(Clock::time_point t, Clock::duration step) const
+{
+    const auto steps = (t - m_epoch + step - Clock::duration(1)) / step;
+    return m_epoch + steps * step;
+}
 
 TaskTimer::~TaskTimer()
 {
@@ -66,7 +72,8 @@ int TaskTimer::addTask(CPPTimeTask *task, unsigned periodMs)
     {
         std::lock_guard<std::mutex> g(m_lock);
         id = m_nextId++;
-        m_tasks.emplace(id, TaskEntry{task, id, Clock::now() + period, period});
+        m_tasks.emplace(
+            id, TaskEntry{task, id, onGrid(Clock::now() + period, std::chrono::milliseconds(1)), period});
         m_wakeRequested = true;
     }
     m_wake.notify_all();
@@ -89,7 +96,7 @@ void TaskTimer::run()
     pthread_setname_np(pthread_self(), "qn-tasktimer");
     m_workerId = std::this_thread::get_id();
     std::unique_lock<std::mutex> g(m_lock);
-    Clock::time_point nextPulse = Clock::now() + m_pulse;
+    Clock::time_point nextPulse = onGrid(Clock::now() + m_pulse, m_pulse);
     while (m_running) {
         const Clock::time_point now = Clock::now();
         Clock::time_point wakeAt = nextPulse;

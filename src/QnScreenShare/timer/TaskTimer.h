@@ -57,8 +57,12 @@ private:
         Clock::duration period;
     };
     void run();
+    /// `t` rounded up to the timer's millisecond grid, so that tasks added within the same
+    /// millisecond fall due in the same pass (and wake the worker once).
+    Clock::time_point onGrid(Clock::time_point t, Clock::duration step) const;
 
     const Clock::duration m_pulse;
+    const Clock::time_point m_epoch;
     mutable std::mutex m_lock; // guards everything below; held during ticks
     std::condition_variable m_wake;
     std::map<int, TaskEntry> m_tasks;
