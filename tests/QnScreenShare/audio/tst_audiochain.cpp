@@ -1,3 +1,4 @@
+#include "FakeAudioDevice.h"
 #include "FakeLoopbackSource.h"
 
 #include "../../platform/pulse/PrivatePulse.h"
@@ -91,6 +92,7 @@ private Q_SLOTS:
     void mixerGain_data();
     void mixerGain();
     void microphoneSink();
+    void microphoneMixing();
     void audioFront();
     void audioFrontWithFailedCapture();
     void noServerStartFailsFast();
@@ -443,6 +445,65 @@ void TestAudioChain::microphoneSink()
     // resampler's pass-through delay of none at equal formats).
     QCOMPARE(reinterpret_cast<int16_t *>(out)[0], int16_t(960));
     QCOMPARE(sink.readChunk(out, 100), 100); // bounded by the reader's buffer
+}
+
+void TestAudioChain::microphoneMixing()
+{
+    TaskTimer timer;
+    auto l = makeLoopback();
+    FakeLoopbackSource *fake = l.fake;
+    int made = 0;
+    FakeAudioDevice *dev = nullptr;
+    AudioCapture cap(std::move(l.capture), timer, [&] {
+        auto d = std::make_unique<FakeAudioDevice>();
+        dev = d.get();
+        ++made;
+        return d;
+    });
+    timer.stop();
+    QVERIFY(cap.start(20480, true, 3));
+    QVERIFY(dev && dev->rec);
+    QCOMPARE(dev->selected, 3);
+    MicrophoneSink *sink = cap.microphoneSink();
+    QVERIFY(sink);
+    auto fifoSamples = [&](size_t frames) {
+        std::vector<int16_t> out(frames * 2);
+        return cap.read(reinterpret_cast<uint8_t *>(out.data()), int(frames)) == int(frames)
+                   ? out
+                   : std::vector<int16_t>();
+    };
+    std::vector<int16_t> mic(960, 1000);
+
+    // Microphone only: its chunk is written as it is.
+    cap.tick(cap.taskId()); // the first read lets loopback frames queue
+    sink->deliverRecorded(mic.data(), 480);
+    cap.tick(cap.taskId());
+    auto got = fifoSamples(480);
+    QCOMPARE(got.size(), size_t(960));
+    QCOMPARE(got[0], int16_t(1000));
+
+    // Both: mixed; then loopback only.
+    std::vector<int16_t> loud(960, 2000);
+    for (int i = 0; i < 16; ++i)
+        fake->push(loud);
+    sink->deliverRecorded(mic.data(), 480);
+    cap.tick(cap.taskId());
+    got = fifoSamples(480);
+    QCOMPARE(got[0], int16_t(3000));
+    QCOMPARE(got[959], int16_t(3000));
+    cap.tick(cap.taskId());
+    got = fifoSamples(480);
+    QCOMPARE(got[0], int16_t(2000));
+    QVERIFY(fifoSamples(1).empty()); // each tick wrote exactly one block
+
+    // The device is reused by the next run instead of opened again.
+    cap.stop();
+    QVERIFY(!dev->rec);
+    QVERIFY(cap.start(20480, true, 3));
+    QCOMPARE(made, 1);
+    QVERIFY(dev->rec);
+    QCOMPARE(dev->starts, 2);
+    cap.stop();
 }
 
 void TestAudioChain::audioFront()
