@@ -50,6 +50,7 @@ int QnSignalClient::login(const QString &userId, const QString &userName, const 
         // A new sign-in starts a new count: failures of an earlier outage do not carry over.
         m_reloginCount = 0;
         m_disconnected = false;
+        m_inOutage = false;
         m_reconnectFailedRaised = false;
     }
     const int result = m_gateway->login(userId, userName, host, quint16(port & 0xffff));
@@ -108,13 +109,16 @@ void QnSignalClient::onLogin(const QnGatewayAnswer &answer)
     {
         QMutexLocker lock(&m_mutex);
         ++m_reloginCount;
-        if (m_disconnected && answer.code != 0 && m_reloginCount >= 2 && !m_reconnectFailedRaised) {
+        // The outage flag, not the drop flag: a join answer after the drop clears the latter, but
+        // the outage goes on until a sign-in succeeds.
+        if (m_inOutage && answer.code != 0 && m_reloginCount >= 2 && !m_reconnectFailedRaised) {
             raiseFailed = true;
             m_reconnectFailedRaised = true;
         }
         if (answer.code == 0) {
             m_reloginCount = 0;
             m_disconnected = false;
+            m_inOutage = false;
             m_reconnectFailedRaised = false;
         }
     }
@@ -177,6 +181,11 @@ void QnSignalClient::onDisconnect(int code, const QString &text)
     {
         QMutexLocker lock(&m_mutex);
         m_disconnected = true;
+        if (!m_inOutage) {
+            // A new outage counts its own failed re-logins.
+            m_inOutage = true;
+            m_reloginCount = 0;
+        }
     }
     qCWarning(lcSignal) << "disconnected" << code << text;
 }

@@ -78,7 +78,8 @@ private:
     mutable QMutex m_mutex; // guards the fields below; never held while calling out
     QString m_userId;
     QString m_userName;
-    bool m_disconnected = false;          // a drop came and no sign-in succeeded since
+    bool m_disconnected = false;          // a drop came and no sign-in or join answer since
+    bool m_inOutage = false;              // a drop came and no sign-in succeeded since
     int m_reloginCount = 0;               // login answers since the last successful one
     bool m_reconnectFailedRaised = false; // reconnectFailed already raised for this outage
 };
