@@ -175,7 +175,7 @@ int RtpSender::incomingPacket(const uint8_t *data, int length)
 // Receiver
 
 RtpReceiver::RtpReceiver(PayloadKind kind)
-    : m_kind(kind), m_clock(kind == PayloadKind::H264 ? kVideoClock : kAudioClock), m_ssrc(randomU32())
+    : m_clock(kind == PayloadKind::H264 ? kVideoClock : kAudioClock), m_ssrc(randomU32())
 {
     m_stats.ssrc = m_ssrc;
     auto sink = [this](const uint8_t *data, int size, uint32_t ts) { deliver(data, size, ts); };

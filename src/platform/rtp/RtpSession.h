@@ -80,7 +80,6 @@ private:
     void sendReport(uint64_t nowMs);
 
     mutable std::mutex m_lock;
-    const PayloadKind m_kind;
     const uint32_t m_clock;
     QnRtpTransport *m_rtp = nullptr;
     QnRtpTransport *m_rtcp = nullptr;
