@@ -39,6 +39,7 @@ private Q_SLOTS:
     void cleanupTestCase();
     void oneNoticePerChange();
     void noListenerNoCall();
+    void programInstanceBelongsToTheApplication();
 
 private:
     static bool ip(const QStringList &args) { return QnSimNetns::run("ip", args); }
@@ -122,6 +123,16 @@ void TestRtcNetworkNotify::noListenerNoCall()
     QVERIFY(ip({"route", "add", "default", "via", "10.99.0.2", "dev", m_a}));
     QTRY_VERIFY_WITH_TIMEOUT(notify.isConnected(), 10000);
     QVERIFY(rec.notices.isEmpty());
+}
+
+void TestRtcNetworkNotify::programInstanceBelongsToTheApplication()
+{
+    rtc::RtcNetworkDeviceNotify *notify = rtc::RtcNetworkDeviceNotify::instance();
+    QVERIFY(notify);
+    QCOMPARE(notify, rtc::RtcNetworkDeviceNotify::instance());
+    QCOMPARE(notify->parent(), QCoreApplication::instance());
+    QVERIFY(notify->isWatching());
+    QVERIFY(notify->isConnected());
 }
 
 int main(int argc, char **argv)
