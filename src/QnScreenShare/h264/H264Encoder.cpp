@@ -22,7 +22,11 @@ void x264LogToQt(void *, int level, const char *format, va_list args)
     const size_t length = std::strlen(line);
     if (length > 0 && line[length - 1] == '\n')
         line[length - 1] = '\0';
-    qCWarning(lcCodec, "x264: %s", line);
+    // Warnings (VBV underflow on busy pictures) come per frame: keep them out of the default log.
+    if (level == X264_LOG_ERROR)
+        qCWarning(lcCodec, "x264: %s", line);
+    else
+        qCDebug(lcCodec, "x264: %s", line);
 }
 
 // Copies a w x h plane into a plane of the coded size, repeating the last column and row.

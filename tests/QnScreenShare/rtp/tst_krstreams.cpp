@@ -111,7 +111,7 @@ void TstKrStreams::framesAndReportsFlow()
     QCOMPARE(audioIn.take(), opusSent);
     // Media times count from the first frame, in milliseconds.
     QCOMPARE(videoIn.timestamps.first(), 0);
-    QVERIFY(videoIn.timestamps.last() > 3000 && videoIn.timestamps.last() < 8000);
+    QVERIFY(videoIn.timestamps.last() > 3000 && videoIn.timestamps.last() < 30000);
 
     // Sender reports reached the H.264 receiver (linked to the sender's SSRC on the first frame)
     // and receiver reports came back to both senders.
