@@ -83,8 +83,9 @@ protected:
 const char *backendName(GrabBackend backend);
 
 /// Opens a grabber: MIT-SHM unless options.forceGetImage is set, the server lacks MIT-SHM, or
-/// setting it up fails; then plain GetImage. Logs the backend chosen and why ("qn.x11", info).
-/// Returns null (and a reason in *error) when no backend can be opened.
+/// setting it up fails; then plain GetImage. Logs the backend chosen and why ("qn.x11": info, or
+/// warning when the fast path failed). Returns null (and a reason in *error) when no backend can be
+/// opened; that is left to the caller to log.
 std::unique_ptr<ScreenGrabber> openScreenGrabber(const GrabOptions &options, QString *error = nullptr);
 
 /// Opens one given backend without fallback (tests and benchmarks).

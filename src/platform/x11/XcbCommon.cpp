@@ -216,6 +216,7 @@ std::unique_ptr<ScreenGrabber> openScreenGrabber(const GrabOptions &options, QSt
 {
     QString why;
     QString reason;
+    bool fellBack = false; // the fast path was wanted and available but could not be set up
     if (options.forceGetImage) {
         reason = QStringLiteral("the capture settings ask for the plain path");
     } else {
@@ -224,7 +225,7 @@ std::unique_ptr<ScreenGrabber> openScreenGrabber(const GrabOptions &options, QSt
         if (!connectError.isEmpty()) {
             if (error)
                 *error = connectError;
-            qCWarning(lcX11) << "no screen grabber:" << connectError;
+            qCDebug(lcX11) << "no screen grabber:" << connectError;
             return nullptr;
         }
         if (!hasShm) {
@@ -234,16 +235,20 @@ std::unique_ptr<ScreenGrabber> openScreenGrabber(const GrabOptions &options, QSt
             return g;
         } else {
             reason = QStringLiteral("MIT-SHM set-up failed: %1").arg(why);
+            fellBack = true;
         }
     }
     auto g = openGetImageGrabber(options, &why);
     if (!g) {
         if (error)
             *error = why;
-        qCWarning(lcX11).noquote() << "no screen grabber:" << why;
+        qCDebug(lcX11).noquote() << "no screen grabber:" << why;
         return nullptr;
     }
-    qCInfo(lcX11).noquote() << "screen grab backend: GetImage, because" << reason;
+    if (fellBack)
+        qCWarning(lcX11).noquote() << "screen grab backend: GetImage, because" << reason;
+    else
+        qCInfo(lcX11).noquote() << "screen grab backend: GetImage, because" << reason;
     return g;
 }
 

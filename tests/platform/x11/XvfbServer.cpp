@@ -27,7 +27,7 @@ void XvfbServer::kill()
     }
 }
 
-bool XvfbServer::start(QSize size, const QStringList &extraArgs)
+bool XvfbServer::start(QSize size, const QStringList &extraArgs, bool ownIpcNamespace)
 {
     // Display numbers spread by process id so that parallel tests rarely try the same one; the
     // X socket folder is shared with the host, so a taken number is skipped or fails and the next
@@ -46,7 +46,11 @@ bool XvfbServer::start(QSize size, const QStringList &extraArgs)
             QStringLiteral("-noreset"),   QStringLiteral("-nolisten"),
             QStringLiteral("tcp")};
         args += extraArgs;
-        p->start(QStringLiteral("Xvfb"), args);
+        if (ownIpcNamespace)
+            p->start(QStringLiteral("unshare"),
+                     QStringList{QStringLiteral("--ipc"), QStringLiteral("Xvfb")} + args);
+        else
+            p->start(QStringLiteral("Xvfb"), args);
         if (!p->waitForStarted(5000))
             return false;
         const QByteArray display = ":" + QByteArray::number(n);

@@ -23,7 +23,9 @@ public:
 
     /// Starts "Xvfb :N -screen 0 WxHx24 -noreset -nolisten tcp <extraArgs>" and waits until it
     /// accepts connections. False when no server came up within 20 s.
-    bool start(QSize size, const QStringList &extraArgs = {});
+    /// With ownIpcNamespace the server runs in an IPC namespace of its own (through "unshare
+    /// --ipc"), where this process's shared segments do not exist.
+    bool start(QSize size, const QStringList &extraArgs = {}, bool ownIpcNamespace = false);
     void kill();
     QByteArray display() const { return m_display; }
     /// Runs "xrandr --fb WxH" on the server (Xvfb can shrink up to its start size). True when the
