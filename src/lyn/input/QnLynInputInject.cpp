@@ -44,6 +44,17 @@ int jsonInt(const QJsonValue &v)
 
 void QnLynInput::recvData(const QString &senderId, const QByteArray &data)
 {
+    // Bytes of a room member that may neither drive this PC nor report a watched cursor are not
+    // even parsed.
+    bool fromReceiver = false;
+    {
+        QMutexLocker lock(&m_stateMutex);
+        fromReceiver = !senderId.isEmpty() && senderId == m_connectedReceiver;
+        if (!fromReceiver && !m_cursorCallbacks.contains(senderId)) {
+            qCDebug(lcLynInput) << "input from" << senderId << "ignored: not the connected receiver";
+            return;
+        }
+    }
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(data, &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject()) {
@@ -56,7 +67,7 @@ void QnLynInput::recvData(const QString &senderId, const QByteArray &data)
         remoteCursor(senderId, msg.value(QStringLiteral("data")).toObject());
         return;
     }
-    if (senderId.isEmpty() || senderId != connectedReceiver()) {
+    if (!fromReceiver) {
         qCDebug(lcLynInput) << "input of type" << type << "from" << senderId
                             << "ignored: not the connected receiver";
         return;
@@ -65,7 +76,8 @@ void QnLynInput::recvData(const QString &senderId, const QByteArray &data)
     QByteArray reply;
     {
         QMutexLocker lock(&m_injectMutex);
-        if (!m_injector)
+        // Checked again under the injection lock: the receiver may have changed since.
+        if (!m_injector || connectedReceiver() != senderId)
             return;
         const QJsonObject fields = msg.value(QStringLiteral("data")).toObject();
         switch (type) {

@@ -1,0 +1,38 @@
+// Fuzz target: one reverse-input message from the connected receiver, injected through the
+// recording injector into a two-screen layout.
+#include "input/QnLynInput.h"
+#include "xtest/QnFakeInputInjector.h"
+
+#include <QByteArray>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace {
+
+struct Harness
+{
+    QnFakeInputInjector *fake = nullptr;
+    std::unique_ptr<QnLynInput> input;
+
+    Harness()
+    {
+        auto injector = std::make_unique<QnFakeInputInjector>();
+        fake = injector.get();
+        input = std::make_unique<QnLynInput>(std::move(injector));
+        input->setScreen(1, {{QRect(0, 0, 1920, 1080), 1.0}, {QRect(1920, 0, 1280, 720), 1.5}});
+        input->setConnectedReceiver(QStringLiteral("rx"));
+    }
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    static Harness harness; // lives for the whole run, as the process-wide object does
+    harness.input->recvData(QStringLiteral("rx"),
+                            QByteArray::fromRawData(reinterpret_cast<const char *>(data), int(size)));
+    harness.fake->takeLog();
+    return 0;
+}
