@@ -154,6 +154,7 @@ void TstCodecs::roundTrip()
     const Picture &last = collector.pictures.last();
     QVERIFY(last.width >= width);
     QCOMPARE(last.height, height + height % 2); // odd sizes travel one pixel larger
+    qInfo("%dx%d decoded as %dx%d", width, height, last.width, last.height);
     const int offset = (last.width - width) / 2;
     const QByteArray source = pattern(width, height, 34);
     QByteArray luma, sourceLuma;
