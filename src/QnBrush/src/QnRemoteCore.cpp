@@ -68,7 +68,7 @@ void QnRemoteCore::removeItem(const QUuid &uuid)
         auto *graphicsItem = dynamic_cast<QnGraphicsItem *>(item);
         if (!boardItem || !graphicsItem || boardItem->uuid() != uuid)
             continue;
-        qCDebug(lcBoardHooks) << "remove" << uuid;
+        qCDebug(lcBoardHooks).noquote() << "remove" << uuid.toString();
         m_removedByRemote.append(item);
         graphicsItem->Delegate()->removeFromScene(true, true);
         // Should the board not have reported the removal, the entry must not outlive the item.

@@ -31,9 +31,10 @@ QnCoreGraphicsScene::~QnCoreGraphicsScene()
 
 void QnCoreGraphicsScene::attachEngine(QnObjectCore *engine)
 {
-    if (!m_dying && !m_engines.contains(engine))
-        m_engines.append(engine);
-    engine->setStylus(engine->stylus());
+    if (m_dying || m_engines.contains(engine))
+        return;
+    m_engines.append(engine);
+    engine->setStylus(m_stylus); // a new engine learns the view's current stylus
 }
 
 void QnCoreGraphicsScene::detachEngine(QnObjectCore *engine)
@@ -43,6 +44,7 @@ void QnCoreGraphicsScene::detachEngine(QnObjectCore *engine)
 
 void QnCoreGraphicsScene::setStylus(int stylus)
 {
+    m_stylus = stylus;
     for (QnObjectCore *engine : QList<QnObjectCore *>(m_engines))
         if (isAttached(engine))
             engine->setStylus(stylus);

@@ -33,7 +33,9 @@ public:
     QList<QGraphicsItem *> boardItems() const { return m_items; }
 
     // Calls into the attached engines.
+    /// Tells every engine, and every engine attached later, the view's stylus.
     void setStylus(int stylus);
+    int stylus() const { return m_stylus; }
     void dispatchPress(int id, const QPointF &scenePos, double pressure);
     void dispatchMove(int id, const QPointF &scenePos, double pressure);
     void dispatchRelease(int id);
@@ -67,6 +69,7 @@ private:
     QList<QGraphicsItem *> m_items;
     QHash<QGraphicsItem *, int> m_refs;
     QSet<QGraphicsItem *> m_offBoard;
+    int m_stylus = 3;
     bool m_dying = false;
 };
 

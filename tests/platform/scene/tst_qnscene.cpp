@@ -104,6 +104,8 @@ private Q_SLOTS:
     void delegateRemoval();
     void itemChangesReachEngines();
     void selectModeDragAndDeleteKey();
+    void removalKeepsItemsForUndo();
+    void clearDuringStroke();
     void sceneDiesBeforeEngine();
     void engineDiesBeforeScene();
     void viewDiesMidStroke();
@@ -321,6 +323,51 @@ void TestQnScene::selectModeDragAndDeleteKey()
     QTest::keyClick(&view, Qt::Key_Delete);
     QCOMPARE(engine.removed, QList<QGraphicsItem *>{item});
     QVERIFY(view.qnScene()->getFastAccessItems().isEmpty());
+}
+
+void TestQnScene::removalKeepsItemsForUndo()
+{
+    // A stroke removed outright (as a received delete does) while its undo command still refers to
+    // it: undo and redo must find a live item, and it goes with the history.
+    Board board;
+    board.view.setStylus(QnBoardWire::PenStylus);
+    stroke(board.view.viewport(), {QPoint(10, 10), QPoint(20, 20)});
+    QnGraphicsScene *scene = board.view.qnScene();
+    auto *item = dynamic_cast<QnGraphicsItem *>(scene->getFastAccessItems().value(0));
+    QVERIFY(item);
+    item->Delegate()->removeFromScene(true, false);
+    QVERIFY(scene->getFastAccessItems().isEmpty());
+    QCOMPARE(scene->offBoardCount(), 1);
+    scene->undoStack()->undo(); // the stroke is already off: nothing to take
+    scene->undoStack()->redo(); // puts the kept item back
+    QCOMPARE(scene->getFastAccessItems().size(), 1);
+    scene->undoStack()->undo();
+    scene->undoStack()->clear();
+    QCOMPARE(scene->offBoardCount(), 0);
+    QVERIFY(scene->items().isEmpty());
+}
+
+void TestQnScene::clearDuringStroke()
+{
+    Board board;
+    board.view.setStylus(QnBoardWire::PenStylus);
+    QnGraphicsScene *scene = board.view.qnScene();
+    QWidget *vp = board.view.viewport();
+    QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
+    scene->clearScene(false);
+    sendMouse(vp, QEvent::MouseMove, QPoint(30, 30), Qt::NoButton, Qt::LeftButton);
+    QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, QPoint(30, 30));
+    // the cleared stroke is not pushed as a stroke of its own; undoing the clear brings it back whole
+    QCOMPARE(scene->undoStack()->count(), 1);
+    QVERIFY(scene->getFastAccessItems().isEmpty());
+    scene->undoStack()->undo();
+    auto *item = dynamic_cast<QnPathItem *>(scene->getFastAccessItems().value(0));
+    QVERIFY(item);
+    QVERIFY(item->path().boundingRect().contains(QPointF(20, 20)));
+    // engines attached later learn the current stylus
+    RecordingEngine late;
+    late.currentSceneChanged(scene);
+    QCOMPARE(late.stylus(), int(QnBoardWire::PenStylus));
 }
 
 void TestQnScene::sceneDiesBeforeEngine()
