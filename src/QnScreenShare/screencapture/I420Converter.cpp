@@ -82,7 +82,10 @@ bool I420Converter::convert(const uint8_t *bgrx, int width, int height, int stri
 
     const int w = m_outWidth, h = m_outHeight;
     const size_t ySize = size_t(w) * size_t(h);
-    out.resize(int(ySize * 3 / 2));
+    // A frame still held by a consumer is left alone: a fresh buffer avoids copying it on detach.
+    const int bytes = int(ySize * 3 / 2);
+    if (out.size() != bytes || !out.isDetached())
+        out = QByteArray(bytes, Qt::Uninitialized);
     uint8_t *y = reinterpret_cast<uint8_t *>(out.data());
     uint8_t *u = y + ySize;
     uint8_t *v = u + ySize / 4;
