@@ -32,10 +32,23 @@ bool isKeyframe(const uint8_t *data, int length)
 
 } // namespace
 
-QnLynServer::QnLynServer(QObject *parent) : QObject(parent) {}
+namespace {
+std::atomic<int> g_liveServers{0};
+} // namespace
+
+int QnLynServer::liveCount()
+{
+    return g_liveServers.load();
+}
+
+QnLynServer::QnLynServer(QObject *parent) : QObject(parent)
+{
+    ++g_liveServers;
+}
 
 QnLynServer::~QnLynServer()
 {
+    --g_liveServers;
     stopServer();
     decoder.reset();
 }

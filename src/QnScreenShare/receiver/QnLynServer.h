@@ -59,6 +59,8 @@ public:
     /// The pipeline's audio identifier (the receiving stream-id counter after its two streams).
     int audioId() const { return m_audioId.load(); }
     bool isRunning() const { return running.load(); }
+    /// Pipelines alive in the process (diagnostics: a count that must fall back after teardown).
+    static int liveCount();
 
     /// H.264 stream's frame callback (receive thread).
     int onFrame(const uint8_t *data, int length, int64_t timestamp, uint32_t extra) override;
