@@ -69,7 +69,7 @@ public:
 void pump(QnTransportDefault &transport)
 {
     pollfd p{transport.fd(), POLLIN, 0};
-    ::poll(&p, 1, 200);
+    ::poll(&p, 1, 20);
     transport.onReceive();
 }
 
