@@ -1,5 +1,7 @@
 #include "http/QnLynControlEnvelope.h"
 
+#include "gateway/QnJsonScan.h"
+
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonValue>
@@ -16,6 +18,9 @@ QJsonObject parseObject(const QByteArray &bytes, bool *isObject)
 {
     *isObject = false;
     if (bytes.isEmpty() || bytes.size() > kMaxControlBytes)
+        return QJsonObject();
+    // Duplicate keys and deep nesting never reach Qt's parser (see QnJsonScan).
+    if (QnJsonScan::scanObject(bytes) != QnJsonScan::Result::Used)
         return QJsonObject();
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);

@@ -1,5 +1,7 @@
 #include "gateway/QnGatewayProtocol.h"
 
+#include "gateway/QnJsonScan.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
@@ -155,6 +157,11 @@ ParseResult parseFrame(const QByteArray &frame, QnGatewayFrame *out, QString *er
 {
     if (frame.isEmpty() || frame.size() > kMaxFrameBytes) {
         fail(error, QStringLiteral("frame size %1 out of range").arg(frame.size()));
+        return ParseResult::Error;
+    }
+    // Duplicate keys and deep nesting never reach Qt's parser (see QnJsonScan).
+    if (QnJsonScan::scanObject(frame, 8) != QnJsonScan::Result::Used) {
+        fail(error, QStringLiteral("not a strict JSON object"));
         return ParseResult::Error;
     }
     QJsonParseError jsonError;

@@ -91,6 +91,7 @@ void TstQnLynHttp::answerParsing_data()
     QTest::newRow("code with empty msg") << json(R"({"code":3,"msg":""})") << false << failed << QString();
     QTest::newRow("code with msg") << json(R"({"code":3,"msg":"x"})") << false << "x" << QString();
     QTest::newRow("no code") << json(R"({"data":{"k":1}})") << false << failed << "k";
+    QTest::newRow("duplicate key") << json(R"({"code":0,"code":0})") << false << failed << QString();
     QTest::newRow("code as text") << json(R"({"code":"0","data":{}})") << false << failed << QString();
     QTest::newRow("time-out") << json(R"({"code":-1})") << false << failed << QString();
     QTest::newRow("success") << json(R"({"code":0,"data":{"k":1}})") << true << QString() << "k";

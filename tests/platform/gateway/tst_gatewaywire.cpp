@@ -1,5 +1,6 @@
 // Wire format of the gateway: fixed frames, and the parser's refusals.
 #include "gateway/QnGatewayProtocol.h"
+#include "gateway/QnJsonScan.h"
 
 #include <QtTest>
 
@@ -14,6 +15,8 @@ private Q_SLOTS:
     void roundTripAllBytes();
     void refused_data();
     void refused();
+    void jsonScan_data();
+    void jsonScan();
 };
 
 void TstGatewayWire::serializeExact_data()
@@ -110,6 +113,8 @@ void TstGatewayWire::refused_data()
     QTest::newRow("id too long") << QByteArray(R"({"op":"join","seq":1,"room":")") + QByteArray(129, 'r') +
                                         QByteArray("\"}");
     QTest::newRow("too large") << QByteArray(QnGatewayWire::kMaxFrameBytes + 1, ' ');
+    QTest::newRow("duplicate key") << QByteArray(R"({"op":"logout","seq":1,"seq":2})");
+    QTest::newRow("duplicate escaped key") << QByteArray(R"({"op":"logout","seq":1,"s\u0065q":2})");
 }
 
 void TstGatewayWire::refused()
@@ -119,6 +124,34 @@ void TstGatewayWire::refused()
     QString error;
     QCOMPARE(QnGatewayWire::parseFrame(frame, &out, &error), QnGatewayWire::ParseResult::Error);
     QVERIFY(!error.isEmpty());
+}
+
+void TstGatewayWire::jsonScan_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("used");
+    QTest::newRow("object") << QByteArray(R"( {"a":[1,-2.5e+3,true,false,null,{"b":"\u00e9\n"}]} )") << true;
+    QTest::newRow("empty object") << QByteArray("{}") << true;
+    QTest::newRow("same key in two objects") << QByteArray(R"({"a":{"k":1},"b":{"k":2}})") << true;
+    QTest::newRow("utf-8 keys") << QByteArray("{\"\xc3\xa9\":1,\"e\":2}") << true;
+    QTest::newRow("duplicate") << QByteArray(R"({"a":{"x":1},"a":1})") << false;
+    QTest::newRow("nested duplicate") << QByteArray(R"({"a":[{"k":1,"k":2}]})") << false;
+    QTest::newRow("escaped duplicate") << QByteArray(R"({"a":1,"\u0061":2})") << false;
+    QTest::newRow("array at top") << QByteArray("[]") << false;
+    QTest::newRow("trailing bytes") << QByteArray("{} x") << false;
+    QTest::newRow("trailing comma") << QByteArray(R"({"a":1,})") << false;
+    QTest::newRow("unterminated string") << QByteArray(R"({"a":"x)") << false;
+    QTest::newRow("cut escape") << QByteArray(R"({"a":"\u00)") << false;
+    QTest::newRow("control char") << QByteArray("{\"a\":\"\x01\"}") << false;
+    QTest::newRow("bad number") << QByteArray(R"({"a":01})") << false;
+    QTest::newRow("too deep") << QByteArray(200, '[').prepend("{\"a\":") << false;
+}
+
+void TstGatewayWire::jsonScan()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(bool, used);
+    QCOMPARE(QnJsonScan::scanObject(text) == QnJsonScan::Result::Used, used);
 }
 
 QTEST_GUILESS_MAIN(TstGatewayWire)
