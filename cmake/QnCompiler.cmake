@@ -21,3 +21,8 @@ endif()
 if(QN_FUZZ AND NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   message(FATAL_ERROR "QN_FUZZ needs clang (CC=clang CXX=clang++)")
 endif()
+
+# Fuzz builds instrument every library for coverage, not only the fuzz targets themselves.
+if(QN_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()

@@ -24,7 +24,9 @@ function(qn_add_test name)
     TEST_FIXTURES_DIR="${PROJECT_SOURCE_DIR}/tests/fixtures"
     TEST_BIN_DIR="${CMAKE_RUNTIME_OUTPUT_DIRECTORY}")
   add_test(NAME ${name} COMMAND ${name})
-  set(env "QT_LOGGING_RULES=qn.*.debug=true" ${T_ENVIRONMENT})
+  set(env "QT_LOGGING_RULES=qn.*.debug=true"
+    "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
+    ${T_ENVIRONMENT})
   if(T_X11)
     list(APPEND env "QT_QPA_PLATFORM=xcb")
     list(APPEND T_LABELS x11)
