@@ -119,8 +119,8 @@ void QnLynInput::setScreen(int index, const QList<ScreenInfo> &screens)
     QMutexLocker lock(&m_stateMutex);
     if (index >= 0 && index < screens.size()) {
         const ScreenInfo &s = screens.at(index);
-        m_screen.origin = QPoint(toDevice(s.geometry.x(), s.devicePixelRatio),
-                                 toDevice(s.geometry.y(), s.devicePixelRatio));
+        // Qt 5 keeps a screen's top-left in device pixels and scales only its size.
+        m_screen.origin = s.geometry.topLeft();
         m_screen.width = toDevice(s.geometry.width(), s.devicePixelRatio);
         m_screen.height = toDevice(s.geometry.height(), s.devicePixelRatio);
     } else {

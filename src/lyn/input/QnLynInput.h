@@ -38,7 +38,8 @@ public:
     /// the receiving thread.
     using CursorCallback = std::function<void(int)>;
 
-    /// One screen as the screen list gives it: logical geometry and device pixel ratio.
+    /// One screen as the screen list gives it: geometry (device top-left, logical size) and
+    /// device pixel ratio.
     struct ScreenInfo
     {
         QRect geometry;
@@ -71,9 +72,10 @@ public:
     /// Chooses the PC screen that receives injected input, from the application's screen list.
     /// GUI thread only (it reads the screen list).
     void setScreen(int index);
-    /// As setScreen(int), from a given screen list: the chosen screen's geometry times its device
-    /// pixel ratio becomes the injection rectangle; an index outside the list keeps the size and
-    /// moves the origin to (0, 0). Any thread.
+    /// As setScreen(int), from a given screen list (QScreen::geometry() and devicePixelRatio()):
+    /// the injection rectangle starts at the screen's top-left, which Qt 5 gives in device pixels
+    /// already, and has the screen's size times its device pixel ratio. An index outside the list
+    /// keeps the size and moves the origin to (0, 0). Any thread.
     void setScreen(int index, const QList<ScreenInfo> &screens);
     /// Set the injection size directly (device pixels). Any thread.
     void setScreenWidth(int width);

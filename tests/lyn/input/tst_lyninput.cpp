@@ -136,8 +136,9 @@ void TstLynInput::init()
     auto fake = std::make_unique<QnFakeInputInjector>();
     m_fake = fake.get();
     m_input = std::make_unique<QnLynInput>(std::move(fake));
-    // Two screens side by side; the second is chosen: origin (1920, 0), 2000x1000 device pixels.
-    m_input->setScreen(1, {{QRect(0, 0, 1920, 1080), 1.0}, {QRect(960, 0, 1000, 500), 2.0}});
+    // Two screens side by side; the second, scaled by 2, is chosen: 2000x1000 device pixels at
+    // (1920, 0) (Qt 5 gives a screen's top-left unscaled).
+    m_input->setScreen(1, {{QRect(0, 0, 1920, 1080), 1.0}, {QRect(1920, 0, 1000, 500), 2.0}});
     m_input->setConnectedReceiver(kReceiver);
     m_fake->takeLog();
 }
