@@ -7,7 +7,7 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QMutex>
+#include <mutex>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -74,22 +74,22 @@ class FrameCollector : public QnRtpFrameCb
 public:
     int onFrame(const uint8_t *data, int length, int64_t timestamp, uint32_t) override
     {
-        QMutexLocker locker(&lock);
+        std::lock_guard<std::mutex> locker(lock);
         frames.append(QByteArray(reinterpret_cast<const char *>(data), length));
         timestamps.append(timestamp);
         return 0;
     }
     int count()
     {
-        QMutexLocker locker(&lock);
+        std::lock_guard<std::mutex> locker(lock);
         return frames.size();
     }
     QList<QByteArray> take()
     {
-        QMutexLocker locker(&lock);
+        std::lock_guard<std::mutex> locker(lock);
         return frames;
     }
-    QMutex lock;
+    std::mutex lock; // std::mutex: visible to ThreadSanitizer
     QList<QByteArray> frames;
     QList<int64_t> timestamps;
 };

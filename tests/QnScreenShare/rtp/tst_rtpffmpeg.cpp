@@ -63,11 +63,16 @@ public:
     DecodingSink() { decoder.Init(this); }
     int onFrame(const uint8_t *data, int length, int64_t, uint32_t) override
     {
-        QMutexLocker locker(&lock);
+        std::lock_guard<std::mutex> locker(lock);
         ++units;
         if (decoder.DecodeFrame(data, length, 0, 0) != 0)
             ++errors;
         return 0;
+    }
+    int pictureCount()
+    {
+        std::lock_guard<std::mutex> locker(lock);
+        return pictures;
     }
     int onStart() override { return 0; }
     int onStop() override { return 0; }
@@ -77,7 +82,7 @@ public:
         sizes.insert(qMakePair(width, height));
         return 0;
     }
-    QMutex lock;
+    std::mutex lock; // std::mutex: visible to ThreadSanitizer
     KRH264Decoder decoder;
     int units = 0, errors = 0, pictures = 0;
     QSet<QPair<int, int>> sizes;
@@ -89,7 +94,7 @@ public:
     OpusSink() { codec.createDecoder(); }
     int onFrame(const uint8_t *data, int length, int64_t, uint32_t) override
     {
-        QMutexLocker locker(&lock);
+        std::lock_guard<std::mutex> locker(lock);
         static thread_local int16_t pcm[OpusCodec::kMaxPacketSamples * 2];
         const int n = codec.decode(data, length, pcm, OpusCodec::kMaxPacketSamples);
         ++packets;
@@ -103,7 +108,12 @@ public:
             energy += double(pcm[i]) * pcm[i];
         return 0;
     }
-    QMutex lock;
+    qint64 sampleCount()
+    {
+        std::lock_guard<std::mutex> locker(lock);
+        return samples;
+    }
+    std::mutex lock; // std::mutex: visible to ThreadSanitizer
     OpusCodec codec;
     int packets = 0, errors = 0;
     qint64 samples = 0;
@@ -298,8 +308,8 @@ void TstRtpFfmpeg::ffmpegToOurReceivers()
     QVERIFY2(ffmpeg.exitCode() == 0, ffmpeg.readAllStandardError().constData());
 
     // ffmpeg's -t 3 at 30 fps: 90 pictures, every one reassembled and decoded at its size.
-    QTRY_COMPARE_WITH_TIMEOUT((QMutexLocker(&videoSink.lock), videoSink.pictures), 90, 5000);
-    QTRY_VERIFY_WITH_TIMEOUT((QMutexLocker(&audioSink.lock), audioSink.samples >= 3 * 48000 - 960), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(videoSink.pictureCount(), 90, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(audioSink.sampleCount() >= 3 * 48000 - 960, 5000);
     const QnRtpStats stats = video.receiverStats();
     QCOMPARE(stats.framesDropped, 0u);
     QCOMPARE(stats.packetsLost, 0u);
