@@ -10,7 +10,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-
 namespace {
 
 const QByteArray kUploadContentType = "multipart/form-data;boundary=--------GI3Ef1ei4KM7KM7ae0ei4ei4ei4ae0";
