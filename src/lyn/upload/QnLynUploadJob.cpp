@@ -1,12 +1,12 @@
 #include "upload/QnLynUploadJob.h"
 
 #include "settings/COption.h"
+#include "upload/QnLynUploadAnswer.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QHttpMultiPart>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QLoggingCategory>
 #include <QMimeDatabase>
@@ -14,7 +14,6 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
-#include <QSet>
 #include <QUuid>
 
 #include <memory>
@@ -150,43 +149,25 @@ void QnLynUploadJob::onReplyFinished()
         return;
     }
     const QByteArray body = reply->readAll();
-    QJsonParseError parseError{};
-    const QJsonDocument doc = QJsonDocument::fromJson(body, &parseError);
-    if (body.isEmpty() || parseError.error != QJsonParseError::NoError || !doc.isObject()) {
-        qCWarning(lcUpload) << "upload failed: the answer is not a JSON object," << body.size() << "bytes";
-        report(false, QJsonArray(), QStringList());
-        return;
-    }
-    const QJsonObject answer = doc.object();
-    const QJsonValue code = answer.value(QStringLiteral("code"));
-    if (!code.isDouble() || code.toDouble() != 0.0) {
-        qCWarning(lcUpload) << "upload failed: answer code" << code;
+    const QnLynUploadAnswer answer = parseUploadAnswer(body, d->pathByName);
+    if (!answer.accepted) {
+        // The body may be anything; only its size reaches the log.
+        qCWarning(lcUpload) << "upload refused or unreadable answer," << body.size() << "bytes";
         report(false, QJsonArray(), QStringList());
         return;
     }
 
     QJsonArray entries;
     QStringList uploaded;
-    QSet<QString> seen;
-    const QJsonArray data = answer.value(QStringLiteral("data")).toArray();
-    for (const QJsonValue &element : data) {
-        const QJsonObject stored = element.toObject();
-        const QString name = stored.value(QStringLiteral("filename")).toString();
-        const auto it = d->pathByName.constFind(name);
-        if (it == d->pathByName.constEnd() || seen.contains(name)) {
-            qCWarning(lcUpload) << "answer names a file not in this upload (or twice):" << name;
-            continue;
-        }
-        seen.insert(name);
-        const QString &path = it.value();
-        const QFileInfo info(path);
+    for (const QnLynUploadAnswer::Stored &stored : answer.stored) {
+        const QFileInfo info(stored.path);
         QJsonObject entry;
         entry.insert(QStringLiteral("name"), info.fileName());
         entry.insert(QStringLiteral("size"), double(info.size()));
-        entry.insert(QStringLiteral("url"), stored.value(QStringLiteral("url")).toString());
-        entry.insert(QStringLiteral("md5"), fileMd5(path));
+        entry.insert(QStringLiteral("url"), stored.url);
+        entry.insert(QStringLiteral("md5"), fileMd5(stored.path));
         entries.append(entry);
-        uploaded.append(path);
+        uploaded.append(stored.path);
     }
     qCDebug(lcUpload) << "upload accepted," << entries.size() << "files stored";
     report(true, entries, uploaded);

@@ -1,4 +1,5 @@
 #include "QnSimHttp.h"
+#include "upload/QnLynUploadAnswer.h"
 #include "upload/QnLynUploadJob.h"
 
 #include <QCryptographicHash>
@@ -33,6 +34,8 @@ class TestUploadJob : public QObject
 private Q_SLOTS:
     void init();
     void cleanup();
+    void answerParsing_data();
+    void answerParsing();
     void bytesNamesAndTypesArriveIntact();
     void notAccepted_data();
     void notAccepted();
@@ -91,6 +94,43 @@ QList<QVariant> TestUploadJob::runJob(const QStringList &files, const QString &u
     if (!QTest::qWaitFor([&] { return job.isNull(); }, 5000) || spy.count() != 1)
         return {};
     return spy.takeFirst();
+}
+
+void TestUploadJob::answerParsing_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QStringList>("paths"); // the source paths reported stored, in order
+    QTest::newRow("empty") << QByteArray() << false << QStringList();
+    QTest::newRow("not JSON") << QByteArray("{\"code\":0,") << false << QStringList();
+    QTest::newRow("array") << QByteArray("[{\"code\":0}]") << false << QStringList();
+    QTest::newRow("no code") << QByteArray(R"({"data":[{"filename":"a.png"}]})") << false << QStringList();
+    QTest::newRow("code as text") << QByteArray(R"({"code":"0"})") << false << QStringList();
+    QTest::newRow("code null") << QByteArray(R"({"code":null})") << false << QStringList();
+    QTest::newRow("code 5") << QByteArray(R"({"code":5,"data":[{"filename":"a.png"}]})") << false
+                            << QStringList();
+    QTest::newRow("code 0.5") << QByteArray(R"({"code":0.5})") << false << QStringList();
+    QTest::newRow("code 0, no data") << QByteArray(R"({"code":0})") << true << QStringList();
+    QTest::newRow("code 0, data not array")
+        << QByteArray(R"({"code":0,"data":{"filename":"a.png"}})") << true << QStringList();
+    QTest::newRow("answer order, unknown and repeated skipped")
+        << QByteArray(R"({"code":0,"data":[{"filename":"b."},"x",{"filename":"zz"},{"filename":"a.png"},)"
+                      R"({"filename":"b."},{"url":"u"}]})")
+        << true << QStringList{"/src/b", "/src/a.png"};
+}
+
+void TestUploadJob::answerParsing()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(bool, accepted);
+    QFETCH(QStringList, paths);
+    const QHash<QString, QString> names{{"a.png", "/src/a.png"}, {"b.", "/src/b"}};
+    const QnLynUploadAnswer answer = parseUploadAnswer(body, names);
+    QCOMPARE(answer.accepted, accepted);
+    QStringList got;
+    for (const QnLynUploadAnswer::Stored &s : answer.stored)
+        got << s.path;
+    QCOMPARE(got, paths);
 }
 
 void TestUploadJob::bytesNamesAndTypesArriveIntact()

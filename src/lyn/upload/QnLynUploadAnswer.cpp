@@ -1,0 +1,35 @@
+#include "upload/QnLynUploadAnswer.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+
+QnLynUploadAnswer parseUploadAnswer(const QByteArray &body, const QHash<QString, QString> &pathByName)
+{
+    QnLynUploadAnswer answer;
+    if (body.isEmpty())
+        return answer;
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject())
+        return answer;
+    const QJsonObject object = doc.object();
+    const QJsonValue code = object.value(QStringLiteral("code"));
+    if (!code.isDouble() || code.toDouble() != 0.0)
+        return answer;
+    answer.accepted = true;
+
+    QSet<QString> seen;
+    const QJsonArray data = object.value(QStringLiteral("data")).toArray();
+    for (const QJsonValue &element : data) {
+        const QJsonObject entry = element.toObject();
+        const QString name = entry.value(QStringLiteral("filename")).toString();
+        const auto it = pathByName.constFind(name);
+        if (it == pathByName.constEnd() || seen.contains(name))
+            continue;
+        seen.insert(name);
+        answer.stored.append({it.value(), entry.value(QStringLiteral("url")).toString()});
+    }
+    return answer;
+}
