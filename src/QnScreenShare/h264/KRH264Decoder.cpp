@@ -140,29 +140,22 @@ void KRH264Decoder::emitPlanes(const uint8_t *const planes[3], const int strides
 {
     if (!m_callback || width <= 0 || height <= 0)
         return;
-    const int chromaH = (height + 1) / 2;
-    const int outW = strides[0] > width ? strides[0] : width;
-    const int outChromaW = (outW + 1) / 2;
+    // libavcodec pads its rows; the callback gets the picture at its own width, rows packed.
     const int chromaW = (width + 1) / 2;
-    const int offset = (outW - width) / 2;
-    const int chromaOffset = offset / 2;
-    const size_t lumaSize = size_t(outW) * size_t(height);
-    const size_t chromaSize = size_t(outChromaW) * size_t(chromaH);
+    const int chromaH = (height + 1) / 2;
+    const size_t lumaSize = size_t(width) * size_t(height);
+    const size_t chromaSize = size_t(chromaW) * size_t(chromaH);
     m_picture.resize(lumaSize + 2 * chromaSize);
     uint8_t *y = m_picture.data();
     uint8_t *u = y + lumaSize;
     uint8_t *v = u + chromaSize;
-    if (outW != width) {
-        std::memset(y, 0, lumaSize);
-        std::memset(u, 128, 2 * chromaSize);
-    }
     for (int row = 0; row < height; ++row)
-        std::memcpy(y + size_t(row) * size_t(outW) + size_t(offset),
-                    planes[0] + size_t(row) * size_t(strides[0]), size_t(width));
+        std::memcpy(y + size_t(row) * size_t(width), planes[0] + size_t(row) * size_t(strides[0]),
+                    size_t(width));
     for (int row = 0; row < chromaH; ++row) {
-        const size_t dst = size_t(row) * size_t(outChromaW) + size_t(chromaOffset);
+        const size_t dst = size_t(row) * size_t(chromaW);
         std::memcpy(u + dst, planes[1] + size_t(row) * size_t(strides[1]), size_t(chromaW));
         std::memcpy(v + dst, planes[2] + size_t(row) * size_t(strides[2]), size_t(chromaW));
     }
-    m_callback->onFrame(y, u, v, outW, height);
+    m_callback->onFrame(y, u, v, width, height);
 }

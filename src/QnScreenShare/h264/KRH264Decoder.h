@@ -14,9 +14,8 @@ struct SwsContext;
 /// libavcodec H.264 decoder of the receiving pipeline. Used by one thread (the video decode
 /// thread), which also receives the pictures through the RenderCallback.
 ///
-/// Pictures leave as I420. Other pixel formats (4:2:2, 4:4:4, high bit depth) are converted
-/// first. A picture whose luma line size exceeds its width is handed on with the line size as
-/// width, centred between black bars.
+/// Pictures leave as I420 at their own size, rows packed (libavcodec's row padding is never
+/// handed on). Other pixel formats (4:2:2, 4:4:4, high bit depth) are converted first.
 class KRH264Decoder
 {
 public:

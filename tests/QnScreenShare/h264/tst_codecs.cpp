@@ -149,10 +149,9 @@ void TstCodecs::roundTrip()
     QCOMPARE(collector.stops, 1);
     H264Encoder::instance().close();
 
-    // The picture reaches the callback at its own size, or, when libavcodec pads its rows, at
-    // the line size with the picture centred between black bars.
+    // The picture reaches the callback at its own size even when libavcodec pads its rows.
     const Picture &last = collector.pictures.last();
-    QVERIFY(last.width >= width);
+    QCOMPARE(last.width, width + width % 2);
     QCOMPARE(last.height, height + height % 2); // odd sizes travel one pixel larger
     qInfo("%dx%d decoded as %dx%d", width, height, last.width, last.height);
     const int offset = (last.width - width) / 2;
@@ -163,11 +162,6 @@ void TstCodecs::roundTrip()
         sourceLuma += source.mid(row * width, width);
     }
     QVERIFY2(meanAbsDiff(luma, sourceLuma) < 4, qPrintable(QString::number(meanAbsDiff(luma, sourceLuma))));
-    if (last.width > width) {
-        QCOMPARE(int(uint8_t(last.y[0])), 0);
-        QCOMPARE(int(uint8_t(last.u[0])), 128);
-        QCOMPARE(int(uint8_t(last.v[0])), 128);
-    }
 }
 
 void TstCodecs::refusesOtherSize()

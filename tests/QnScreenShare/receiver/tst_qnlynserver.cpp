@@ -141,7 +141,7 @@ void TestQnLynServer::receivesFfmpegStream()
 
     QProcess ffmpeg;
     ffmpeg.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    ffmpeg.start(QStringLiteral("ffmpeg"), MediaTestUtil::ffmpegSender(base, 640, 360, 2.0, opusFrameMs));
+    ffmpeg.start(QStringLiteral("ffmpeg"), MediaTestUtil::ffmpegSender(base, 328, 240, 2.0, opusFrameMs));
     QVERIFY(ffmpeg.waitForStarted());
     QVERIFY(ffmpeg.waitForFinished(60000));
     QCOMPARE(ffmpeg.exitCode(), 0);
@@ -154,7 +154,7 @@ void TestQnLynServer::receivesFfmpegStream()
 
     std::lock_guard<std::mutex> lock(mutex);
     for (const QSize &s : sizes)
-        QCOMPARE(s, QSize(640, 360));
+        QCOMPARE(s, QSize(328, 240)); // a width libavcodec pads
     // Pictures come in order: the sender's luma only grows.
     for (int i = 1; i < lumaMeans.size(); ++i)
         QVERIFY2(lumaMeans[i] + 2.0 >= lumaMeans[i - 1],
