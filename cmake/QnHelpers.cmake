@@ -12,12 +12,15 @@ function(qn_add_subdirs dir)
   endforeach()
 endfunction()
 
-# qn_add_test(<name> SOURCES ... [LIBS ...] [LABELS ...] [ENVIRONMENT ...] [TIMEOUT s] [X11])
+# qn_add_test(<name> SOURCES ... [LIBS ...] [LABELS ...] [ENVIRONMENT ...] [TIMEOUT s] [X11] [PULSE])
 # One Qt Test executable registered with ctest. Tests run offscreen unless X11 is given, in which
-# case they use the Xvfb display that scripts/test starts (DISPLAY is inherited).
+# case they use the Xvfb display that scripts/test starts (DISPLAY is inherited). PULSE marks a test
+# (or one labelled "pulse") that plays into, records from or mutes the shared PulseAudio default sink:
+# such tests never run
+# at the same time (ctest resource lock "pulse-default-sink").
 # TEST_FIXTURES_DIR and TEST_BIN_DIR are compiled in for tests that need fixture files or binaries.
 function(qn_add_test name)
-  cmake_parse_arguments(T "X11" "TIMEOUT" "SOURCES;LIBS;LABELS;ENVIRONMENT" ${ARGN})
+  cmake_parse_arguments(T "X11;PULSE" "TIMEOUT" "SOURCES;LIBS;LABELS;ENVIRONMENT" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE Qt5::Test ${T_LIBS})
   target_compile_definitions(${name} PRIVATE
@@ -38,6 +41,9 @@ function(qn_add_test name)
   endif()
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" TIMEOUT ${T_TIMEOUT}
     LABELS "${T_LABELS}")
+  if(T_PULSE OR "pulse" IN_LIST T_LABELS)
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK pulse-default-sink)
+  endif()
 endfunction()
 
 # qn_add_fuzzer(<name> SOURCES ... [LIBS ...] CORPUS <dir>)
