@@ -16,8 +16,7 @@ endfunction()
 # One Qt Test executable registered with ctest. Tests run offscreen unless X11 is given, in which
 # case they use the Xvfb display that scripts/test starts (DISPLAY is inherited). PULSE marks a test
 # (or one labelled "pulse") that plays into, records from or mutes the shared PulseAudio default sink:
-# such tests never run
-# at the same time (ctest resource lock "pulse-default-sink").
+# such tests never run at the same time (ctest resource lock "pulse-default-sink").
 # TEST_FIXTURES_DIR and TEST_BIN_DIR are compiled in for tests that need fixture files or binaries.
 function(qn_add_test name)
   cmake_parse_arguments(T "X11;PULSE" "TIMEOUT" "SOURCES;LIBS;LABELS;ENVIRONMENT" ${ARGN})
