@@ -81,7 +81,9 @@ QJsonObject QnLynHttp::handleData(const QByteArray &bytes)
         emit userConnectedChanged(r.userId, r.nickName, false);
         break;
     case 3:
-        d->peerLastSeen.insert(r.userId, d->nowSec());
+        // Bounded like the connect table: a stream of unknown ids cannot grow it without limit.
+        if (d->peerLastSeen.contains(r.userId) || d->peerLastSeen.size() < d->peerLimit)
+            d->peerLastSeen.insert(r.userId, d->nowSec());
         break;
     case 4: {
         if (!hasKeys(data, {"ip", "lynPort"})) {
