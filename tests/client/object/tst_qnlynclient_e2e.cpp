@@ -1,0 +1,323 @@
+// The main road end to end on a veth LAN between two network namespaces: the receiver simulator
+// (gateway, control answers, discovery, HTTP) in its own namespace, the client object with the real
+// media pipeline in the test's. ffmpeg, started in the receiver's namespace, decodes our mirroring
+// stream and sends the desktop-sync stream.
+#include "../../QnScreenShare/mediatest/MediaTestUtil.h"
+#include "QnSignalClient.h"
+#include "QnSimNetns.h"
+#include "QnSimReceiver.h"
+#include "gateway/QnGatewayServer.h"
+#include "http/QnLynHttp.h"
+#include "input/QnLynInput.h"
+#include "manager/QnLynManager.h"
+#include "object/QnLynClientObject.h"
+#include "taskpool/ThreadPool.h"
+#include "videomodel/QnLynVideoModel.h"
+#include "xtest/QnFakeInputInjector.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QJsonDocument>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <atomic>
+
+namespace {
+const QString kRxIp = QStringLiteral("10.99.0.2");
+const QString kPcIp = QStringLiteral("10.99.0.1");
+
+QnGatewayConfig fastGateway()
+{
+    QnGatewayConfig c;
+    c.connectTimeoutMs = 3000;
+    c.answerTimeoutMs = 3000;
+    c.pingIntervalMs = 300;
+    c.silenceTimeoutMs = 2000;
+    c.reloginDelayMs = 100;
+    return c;
+}
+} // namespace
+
+class TstQnLynClientE2e : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void discovered();
+    void connectByCode();
+    void mirroringDecodedByFfmpeg();
+    void desktopSyncPictures();
+    void reverseInputReachesInjector();
+    void uploadAnnounced();
+    void gatewayDropComesBack();
+
+private:
+    /// A program run in the receiver's namespace.
+    QStringList inRx(const QString &program, const QStringList &args) const
+    {
+        return QStringList{QStringLiteral("--net=/proc/%1/ns/net").arg(m_rxThread.tid()), program} + args;
+    }
+    QString rxId() const { return QStringLiteral("rx-sim"); }
+    QString pcId() const { return m_client->getLynHttp()->getDeviceId(); }
+
+    QnSimNetnsThread m_rxThread;
+    QnSimLan m_lan;
+    QnSimReceiver *m_rx = nullptr;
+    QTemporaryDir m_dir;
+    QnFakeInputInjector *m_injector = nullptr;
+    std::unique_ptr<QnLynInput> m_input;
+    std::unique_ptr<ThreadPool> m_pool;
+    std::unique_ptr<QnLynClientObject> m_client;
+    QnLynItemInfo m_item;
+};
+
+void TstQnLynClientE2e::initTestCase()
+{
+    if (!MediaTestUtil::haveFfmpeg())
+        QSKIP("ffmpeg is not installed");
+    QVERIFY2(QnSimNetns::onlyOwnInterfaces(), "not in a private namespace");
+    QVERIFY(m_rxThread.startInNamespace());
+    QString error;
+    QVERIFY2(m_lan.setUp(m_rxThread, &error), qPrintable(error));
+
+    QnSimReceiver::Config rc;
+    rc.gateway = fastGateway();
+    m_rx = new QnSimReceiver(rc);
+    m_rx->moveToThread(&m_rxThread);
+    QSignalSpy ready(m_rx, &QnSimReceiver::ready);
+    bool started = false;
+    m_rx->call([&started](QnSimReceiver &r) { started = r.start(); });
+    QVERIFY(started);
+    QVERIFY(ready.wait(5000));
+
+    auto fake = std::make_unique<QnFakeInputInjector>();
+    m_injector = fake.get();
+    m_input = std::make_unique<QnLynInput>(std::move(fake));
+    m_pool = std::make_unique<ThreadPool>(1);
+    QnLynClientConfig c;
+    c.settingsPath = m_dir.filePath(QStringLiteral("setting.ini"));
+    c.gateway = fastGateway();
+    c.input = m_input.get();
+    c.pool = m_pool.get();
+    // Live adapters (the veth with its default route), network notices, volume watcher and the
+    // PulseAudio output: all real.
+    m_client = std::make_unique<QnLynClientObject>(nullptr, c);
+    QCOMPARE(m_client->getCurrentIp().value(QStringLiteral("ip")).toString(), kPcIp);
+}
+
+void TstQnLynClientE2e::cleanupTestCase()
+{
+    m_client.reset();
+    m_pool.reset();
+    m_input.reset();
+    if (m_rx)
+        QMetaObject::invokeMethod(m_rx, &QObject::deleteLater, Qt::QueuedConnection);
+    m_rxThread.quit();
+    m_rxThread.wait();
+}
+
+void TstQnLynClientE2e::discovered()
+{
+    QnLynSocket *socket = m_client->getLynSocket();
+    QTRY_VERIFY_WITH_TIMEOUT(socket->getItems().contains(rxId()), 10000);
+    m_item = socket->getItems().value(rxId());
+    QCOMPARE(m_item.ip, kRxIp);
+    QCOMPARE(m_item.code, QStringLiteral("000060"));
+}
+
+void TstQnLynClientE2e::connectByCode()
+{
+    // "000060" / 3 = 20 -> "000020" -> digits 0, 2, 4 = "002": host .2 of the own /24.
+    QSignalSpy info(m_client.get(), &QnLynClientObject::getConnectInfo);
+    m_client->connectServer(QStringLiteral("000060"));
+    QVERIFY(info.wait(10000));
+    const QJsonObject obj = info.first().at(0).toJsonObject();
+    QCOMPARE(obj.value("id").toString(), rxId());
+    QCOMPARE(obj.value("port").toInt(), m_item.port);
+    int lookups = 0;
+    m_rx->call([&lookups](QnSimReceiver &r) { lookups = r.http()->server()->requests().size(); });
+    QCOMPARE(lookups, 1);
+    QCOMPARE(obj.value("roomId").toString(), m_item.roomId);
+    // The root window connects with the receiver's record.
+    QSignalSpy result(m_client.get(), &QnLynClientObject::startConnectResult);
+    m_client->startConnect(m_item.url, obj.value("id").toString(), obj.value("ip").toString(),
+                           obj.value("port").toInt(), obj.value("roomId").toString());
+    QVERIFY(result.wait(10000));
+    QCOMPARE(result.first(), (QVariantList{true, rxId(), QStringLiteral("Room 101")}));
+    QCOMPARE(m_client->getUploadUrl(), QStringLiteral("http://10.99.0.2:1989/file"));
+}
+
+void TstQnLynClientE2e::mirroringDecodedByFfmpeg()
+{
+    const int remote = 41004;
+    QnSimReply reply;
+    reply.ip = kRxIp;
+    reply.port = remote;
+    m_rx->call([reply](QnSimReceiver &r) { r.control()->setReply(4, reply); });
+
+    const QString sdp = m_dir.filePath("mirror.sdp");
+    QFile f(sdp);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(
+        QStringLiteral("v=0\no=- 0 0 IN IP4 %1\ns=peer\nc=IN IP4 %1\nt=0 0\n"
+                       "m=video %2 RTP/AVP 127\na=rtpmap:127 H264/90000\na=fmtp:127 packetization-mode=1\n"
+                       "m=audio %3 RTP/AVP 120\na=rtpmap:120 opus/48000/2\na=fmtp:120 sprop-stereo=1\n")
+            .arg(kRxIp)
+            .arg(remote)
+            .arg(remote + 2)
+            .toUtf8());
+    f.close();
+    const QString md5 = m_dir.filePath("mirror.md5");
+    QProcess ffmpeg;
+    ffmpeg.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    ffmpeg.start("nsenter",
+                 inRx("ffmpeg", {"-nostdin", "-loglevel", "error", "-protocol_whitelist", "file,udp,rtp",
+                                 "-reorder_queue_size", "64", "-threads", "1", "-i", sdp, "-map", "0:v",
+                                 "-frames:v", "20", "-f", "framemd5", md5}));
+    QVERIFY(ffmpeg.waitForStarted());
+    QTest::qWait(1000); // lets ffmpeg bind its ports before the stream begins
+
+    const int port = m_client->nextMediaPort();
+    QSignalSpy result(m_client.get(), &QnLynClientObject::startLynSenderResult);
+    m_client->startLynSender(rxId(), m_item.url, 0, false);
+    QVERIFY(result.wait(10000));
+    QCOMPARE(result.first(), (QVariantList{true, rxId()}));
+    QVERIFY(m_client->isLynSending());
+    QList<QnSimControl::Received> asked;
+    m_rx->call([&asked](QnSimReceiver &r) { asked = r.control()->requestsOfType(4); });
+    QCOMPARE(asked.last().data.value("lynPort").toInt(), port);
+    QCOMPARE(asked.last().data.value("ip").toString(), kPcIp);
+
+    const bool finished = ffmpeg.waitForFinished(30000);
+    m_client->stopLynSender(rxId(), m_item.url);
+    QVERIFY(!m_client->isLynSending());
+    QVERIFY(!m_client->getLynManager()->isCapturing());
+    if (!finished) {
+        ffmpeg.kill();
+        ffmpeg.waitForFinished();
+    }
+    QVERIFY(finished);
+    QFile out(md5);
+    QVERIFY(out.open(QIODevice::ReadOnly));
+    int frames = 0;
+    for (const QByteArray &line : out.readAll().split('\n'))
+        if (!line.isEmpty() && !line.startsWith('#'))
+            ++frames;
+    QCOMPARE(frames, 20);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        [this] {
+            int n = 0;
+            m_rx->call([&n](QnSimReceiver &r) { n = r.control()->requestsOfType(5).size(); });
+            return n;
+        }(),
+        1, 5000);
+}
+
+void TstQnLynClientE2e::desktopSyncPictures()
+{
+    QnSimReply reply;
+    reply.ip = kRxIp;
+    reply.port = 42004;
+    reply.width = 640;
+    reply.height = 360;
+    m_rx->call([reply](QnSimReceiver &r) {
+        r.control()->setReply(15, reply);
+        r.control()->setReply(6, reply);
+    });
+    std::atomic<int> pictures{0};
+    std::atomic<bool> wrong{false};
+    connect(
+        m_client.get(), &QnLynClientObject::yuvDataChanged, this,
+        [&](const QString &id, const QByteArray &data, int w, int h) {
+            wrong = wrong || id != rxId() || data.size() != w * h * 3 / 2;
+            ++pictures;
+        },
+        Qt::DirectConnection);
+    QSignalSpy added(m_client.get(), &QnLynClientObject::addDesktop);
+    const int local = m_client->nextMediaPort();
+    m_client->startDesktop(rxId(), m_item.url);
+    QVERIFY(added.wait(10000));
+    QCOMPARE(added.first(), (QVariantList{rxId(), QStringLiteral("Room 101"), m_item.url, 640, 360}));
+    QVERIFY(m_client->isDesktopSending());
+    QCOMPARE(m_client->getVideoModel()->rowCount(), 1);
+    QVERIFY(m_client->getLynManager()->serverIds().contains(rxId()));
+
+    QStringList args = MediaTestUtil::ffmpegSender(local, 640, 360, 2.0);
+    args.replaceInStrings(QStringLiteral("rtp://127.0.0.1:"), QStringLiteral("rtp://%1:").arg(kPcIp));
+    QProcess ffmpeg;
+    ffmpeg.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    ffmpeg.start("nsenter", inRx("ffmpeg", args));
+    QVERIFY(ffmpeg.waitForFinished(30000));
+    QTRY_VERIFY_WITH_TIMEOUT(pictures.load() >= 20, 10000);
+    QVERIFY(!wrong);
+
+    QSignalSpy removed(m_client.get(), &QnLynClientObject::removeDesktop);
+    m_client->stopDesktop(rxId(), m_item.url);
+    QCOMPARE(removed.count(), 1);
+    QVERIFY(!m_client->isDesktopSending());
+    QVERIFY(m_client->getLynManager()->serverIds().isEmpty());
+    disconnect(m_client.get(), &QnLynClientObject::yuvDataChanged, this, nullptr);
+}
+
+void TstQnLynClientE2e::reverseInputReachesInjector()
+{
+    m_input->setScreenWidth(1000);
+    m_input->setScreenHeight(500);
+    m_injector->takeLog();
+    const QByteArray move =
+        QJsonDocument(
+            QJsonObject{{"type", 2},
+                        {"data", QJsonObject{{"x", 100}, {"y", 50}, {"width", 1000}, {"height", 500}}},
+                        {"id", "pc"}})
+            .toJson(QJsonDocument::Compact);
+    const QString pc = pcId();
+    m_rx->call([pc, move](QnSimReceiver &r) { r.control()->sendRaw(pc, 1, move); });
+    QTRY_COMPARE_WITH_TIMEOUT(m_injector->log(), QStringList{"move 100,50"}, 5000);
+}
+
+void TstQnLynClientE2e::uploadAnnounced()
+{
+    const QString file = m_dir.filePath("board.png");
+    QImage image(32, 16, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QVERIFY(image.save(file));
+    QSignalSpy result(m_client.get(), &QnLynClientObject::uploadPixmapResult);
+    m_client->uploadPixmaps(m_item.url, rxId(), m_client->getUploadUrl(), {file}, QStringLiteral("teacher"));
+    QVERIFY(result.wait(15000));
+    QCOMPARE(result.first(), (QVariantList{true, rxId()}));
+    int uploads = 0, announcements = 0;
+    m_rx->call([&](QnSimReceiver &r) {
+        uploads = r.http()->uploads().size();
+        announcements = r.control()->requestsOfType(10).size();
+    });
+    QCOMPARE(uploads, 1);
+    QCOMPARE(announcements, 1);
+}
+
+void TstQnLynClientE2e::gatewayDropComesBack()
+{
+    QSignalSpy changed(m_client.get(), &QnLynClientObject::serverConnectChanged);
+    const QString pc = pcId();
+    bool dropped = false;
+    m_rx->call([&](QnSimReceiver &r) { dropped = r.control()->server()->dropClient(pc); });
+    QVERIFY(dropped);
+    QTRY_VERIFY_WITH_TIMEOUT(!changed.isEmpty() && changed.last().at(0).toBool(), 15000);
+    QCOMPARE(m_input->connectedReceiver(), rxId());
+}
+
+int main(int argc, char **argv)
+{
+    QString error;
+    if (!QnSimNetns::enterPrivateNetwork(&error)) {
+        std::fprintf(stderr, "cannot make a private network namespace: %s\n", qPrintable(error));
+        return 1;
+    }
+    QGuiApplication app(argc, argv);
+    TstQnLynClientE2e test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_qnlynclient_e2e.moc"
