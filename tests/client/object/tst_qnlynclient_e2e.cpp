@@ -10,6 +10,7 @@
 #include "http/QnLynHttp.h"
 #include "input/QnLynInput.h"
 #include "manager/QnLynManager.h"
+#include "sender/QnLynSender.h"
 #include "object/QnLynClientObject.h"
 #include "taskpool/ThreadPool.h"
 #include "videomodel/QnLynVideoModel.h"
@@ -53,6 +54,7 @@ private Q_SLOTS:
     void reverseInputReachesInjector();
     void uploadAnnounced();
     void gatewayDropComesBack();
+    void outputMuteFollowsSink();
 
 private:
     /// A program run in the receiver's namespace.
@@ -306,6 +308,20 @@ void TstQnLynClientE2e::gatewayDropComesBack()
     QVERIFY(dropped);
     QTRY_VERIFY_WITH_TIMEOUT(!changed.isEmpty() && changed.last().at(0).toBool(), 15000);
     QCOMPARE(m_input->connectedReceiver(), rxId());
+}
+
+void TstQnLynClientE2e::outputMuteFollowsSink()
+{
+    QnLynSender *sender = m_client->getLynManager()->sender();
+    QVERIFY(!sender->isAudioMuted());
+    // A volume change alone reports nothing and starts nothing.
+    QCOMPARE(QProcess::execute("pactl", {"set-sink-volume", "cast_sink", "40%"}), 0);
+    QCOMPARE(QProcess::execute("pactl", {"set-sink-mute", "cast_sink", "1"}), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(sender->isAudioMuted(), 5000);
+    QVERIFY(!m_client->getLynManager()->isCapturing());
+    QCOMPARE(QProcess::execute("pactl", {"set-sink-mute", "cast_sink", "0"}), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(!sender->isAudioMuted(), 5000);
+    QVERIFY(!m_client->getLynManager()->isCapturing());
 }
 
 int main(int argc, char **argv)
