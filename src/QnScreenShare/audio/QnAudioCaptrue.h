@@ -10,7 +10,9 @@
 #include <vector>
 
 /// Receives each 10 ms block of the sender's sound: (pcm, frames = 480, channels = 2,
-/// sampleRate = 48000). Called on the task timer thread; must not keep the pointer.
+/// sampleRate = 48000). Called on the task timer thread with the timer's lock held; must not keep
+/// the pointer, and must not take a lock that a thread holds while calling stop() (stop waits for
+/// the running tick).
 using PcmCaptureCallback =
     std::function<void(const uint8_t *pcm, unsigned int frames, int channels, int sampleRate)>;
 

@@ -172,7 +172,7 @@ void TestTaskTimer::tickCannotDeadlockOnTheTimer()
     timer.start();
     Recorder r;
     std::atomic<int> addResult{0}, removeResult{0};
-    int id = -1;
+    std::atomic<int> id{-1};
     r.body = [&] {
         addResult = timer.addTask(&r, 10);
         removeResult = timer.removeTask(id);
