@@ -4,6 +4,7 @@
 #include "pulse/PulseConnection.h"
 
 #include <pulse/introspect.h>
+#include <pulse/rtclock.h>
 
 #include <atomic>
 #include <cmath>
@@ -325,9 +326,18 @@ private:
         }
         // Wait until the stream runs (or fails), like a device start hand-shake.
         pa_stream *s = (playout ? m_playStream : m_recStream).get();
+        // A timer event wakes the wait at the deadline even when the server never answers.
         const auto deadline = std::chrono::steady_clock::now() + kOpenTimeout;
+        pa_time_event *wake = pa_context_rttime_new(
+            c, pa_rtclock_now() + pa_usec_t(kOpenTimeout.count()) * PA_USEC_PER_MSEC,
+            [](pa_mainloop_api *, pa_time_event *, const struct timeval *, void *me) {
+                pa_threaded_mainloop_signal(static_cast<AudioDevicePulse *>(me)->m_conn.loop(), 0);
+            },
+            this);
         while (pa_stream_get_state(s) == PA_STREAM_CREATING && std::chrono::steady_clock::now() < deadline)
             pa_threaded_mainloop_wait(m_conn.loop());
+        if (wake)
+            pa_threaded_mainloop_get_api(m_conn.loop())->time_free(wake);
         if (pa_stream_get_state(s) != PA_STREAM_READY) {
             (playout ? m_wantPlayout : m_wantRecording) = false;
             (playout ? m_playStream : m_recStream).reset();
