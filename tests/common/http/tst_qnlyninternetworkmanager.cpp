@@ -42,6 +42,7 @@ private Q_SLOTS:
     void uploadProgressThenOneFinished();
     void uploadHttpErrorReportsErrorThenFinished();
     void uploadOfUnreadableFileSendsNothing();
+    void downloadsThroughTheClient();
     void addressFromSettings();
 
 private:
@@ -296,6 +297,29 @@ void TestInterNetWorkManager::uploadOfUnreadableFileSendsNothing()
     QCOMPARE(reports.first().finished, true);
     QCOMPARE(reports.first().statusCode, 0);
     QVERIFY(m_server->requests().isEmpty());
+}
+
+void TestInterNetWorkManager::downloadsThroughTheClient()
+{
+    m_server->setRoute("GET", "/heads/u1.png", QnHttpResponse::raw(200, "head", "image/png"));
+    QList<HttpFileResult> reports;
+    DownloadTask task;
+    task.url = m_server->baseUrl() + "/heads/u1.png";
+    task.savePath = m_dir->filePath("heads/u1.png");
+    task.userData = QJsonObject{{"user", "u1"}};
+    task.context = this;
+    task.callback = [&](const HttpFileResult &r) {
+        QCOMPARE(QThread::currentThread(), thread()); // reported on this thread through the context
+        reports << r;
+    };
+    m_client->addDownloadTask(task);
+    QTRY_VERIFY_WITH_TIMEOUT(!reports.isEmpty() && reports.last().finished, 20000);
+    QCOMPARE(reports.last().statusCode, 200);
+    QCOMPARE(reports.last().filePath, task.savePath);
+    QCOMPARE(reports.last().userData.value("user").toString(), QString("u1"));
+    QFile saved(task.savePath);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), QByteArray("head"));
 }
 
 void TestInterNetWorkManager::addressFromSettings()
