@@ -44,7 +44,7 @@ public:
         QStringList args{
             "-n",
             "--daemonize=no",
-            "--exit-idle-time=-1",
+            "--exit-idle-time=20", // an orphan left by a crashed test goes away by itself
             "--use-pid-file=no",
             "--log-target=file:" + m_dir.path() + "/pa.log",
             "-L",
