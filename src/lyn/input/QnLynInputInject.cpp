@@ -1,6 +1,8 @@
 // Receipt side of QnLynInput: messages from the connected receiver injected into this PC.
 #include "input/QnLynInput.h"
 
+#include "gateway/QnJsonScan.h"
+
 #include "input/QnLynInputLog.h"
 #include "xtest/QnInputInjector.h"
 
@@ -54,6 +56,11 @@ void QnLynInput::recvData(const QString &senderId, const QByteArray &data)
             qCDebug(lcLynInput) << "input from" << senderId << "ignored: not the connected receiver";
             return;
         }
+    }
+    // Qt's parser leaks on duplicated keys: peer text is checked before it reaches it.
+    if (QnJsonScan::scanObject(data) != QnJsonScan::Result::Used) {
+        qCDebug(lcLynInput) << "input message refused: not one well-formed JSON object";
+        return;
     }
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(data, &error);

@@ -1,5 +1,7 @@
 #include "upload/QnLynUploadAnswer.h"
 
+#include "gateway/QnJsonScan.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -9,6 +11,9 @@ QnLynUploadAnswer parseUploadAnswer(const QByteArray &body, const QHash<QString,
 {
     QnLynUploadAnswer answer;
     if (body.isEmpty())
+        return answer;
+    // Qt's parser leaks on duplicated keys: peer text is checked before it reaches it.
+    if (QnJsonScan::scanObject(body) != QnJsonScan::Result::Used)
         return answer;
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
