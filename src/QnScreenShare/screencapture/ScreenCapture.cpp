@@ -187,6 +187,7 @@ void ScreenCapture::run()
 
         if (grabber) {
             QnX11::GrabbedFrame grabbed;
+            m_grabTime = Clock::now();
             switch (grabber->grab(grabbed)) {
             case QnX11::GrabStatus::Ok: {
                 if (grabber->cursor(cursor) && cursor.valid) {

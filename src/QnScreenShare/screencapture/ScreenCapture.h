@@ -8,6 +8,7 @@
 #include <QVector>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -70,6 +71,9 @@ public:
     /// Frame intervals skipped since start() because a grab and conversion overran by more than one
     /// interval (the cadence then restarts from the current time rather than bursting).
     int intervalsMissed() const { return m_intervalsMissed.load(); }
+    /// Steady-clock time taken just before the screen was grabbed for the frame being delivered.
+    /// Meaningful only inside the frame callback (capture thread).
+    std::chrono::steady_clock::time_point grabTime() const { return m_grabTime; }
 
 Q_SIGNALS:
     /// Declared for the sender's wiring; frames go through the frame callback instead.
@@ -87,6 +91,7 @@ private:
     std::atomic<bool> running{false};
     std::atomic<int> m_framesDelivered{0};
     std::atomic<int> m_intervalsMissed{0};
+    std::chrono::steady_clock::time_point m_grabTime; // capture thread only
     int screenIndex = 0;
     int width = 0;
     int height = 0;

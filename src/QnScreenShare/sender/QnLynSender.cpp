@@ -113,6 +113,12 @@ int QnLynSender::restartCapture(int screenIndex, int width, int height, int fram
     return 0;
 }
 
+void QnLynSender::setFrameProbe(FrameProbe probe)
+{
+    Q_ASSERT(!capture->isRunning());
+    m_frameProbe = std::move(probe);
+}
+
 bool QnLynSender::isCapturing() const
 {
     return capture->isRunning();
@@ -138,6 +144,8 @@ void QnLynSender::onVideoFrame(const QByteArray &i420, int width, int height)
                                        videoBuffer.data(), int(videoBuffer.size()));
     if (bytes > 0) {
         videoStream.sendFrame(videoBuffer.data(), bytes);
+        if (m_frameProbe)
+            m_frameProbe(capture->grabTime(), std::chrono::steady_clock::now(), bytes);
     } else {
         ++m_encodeFailures;
         qCWarning(lcSender) << "encode failed:" << bytes;

@@ -10,6 +10,8 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -56,6 +58,13 @@ public:
     /// Access units encoded to nothing ("encode failed:") since construction.
     uint64_t encodeFailures() const { return m_encodeFailures.load(); }
 
+    /// Observer of each sent frame: the steady-clock times of its grab and of the moment its last
+    /// RTP packet was handed to the network, and its encoded size. Called on the capture thread;
+    /// set it while no run is going (null removes it).
+    using FrameProbe = std::function<void(std::chrono::steady_clock::time_point grabbed,
+                                          std::chrono::steady_clock::time_point sent, int bytes)>;
+    void setFrameProbe(FrameProbe probe);
+
 private:
     void onVideoFrame(const QByteArray &i420, int width, int height);
     void onAudioFrame(const uint8_t *pcm, unsigned frames, int channels, int sampleRate);
@@ -73,4 +82,5 @@ private:
     uint32_t m_videoStreamId = 0;
     uint32_t m_audioStreamId = 0;
     std::atomic<uint64_t> m_encodeFailures{0};
+    FrameProbe m_frameProbe; // set while idle, read on the capture thread
 };
