@@ -175,9 +175,12 @@ private:
         }
         if (muted == m_muted.load())
             return;
+        // Decide before the new state becomes visible: a change observed through isMuted() must
+        // not be forwarded by a setNotify(true) that follows the observation.
+        const bool forward = m_notify.load();
         m_muted = muted;
         qCDebug(lcVolume) << "output mute changed:" << muted;
-        if (m_notify && m_callback)
+        if (forward && m_callback)
             m_callback(muted);
     }
 

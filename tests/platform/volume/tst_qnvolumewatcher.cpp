@@ -1,5 +1,7 @@
 #include "volume/QnVolumeWatcher.h"
 
+#include "QnPrivatePulse.h"
+
 #include <QMutex>
 #include <QProcess>
 #include <QtTest>
@@ -7,7 +9,7 @@
 #include <atomic>
 #include <pthread.h>
 
-// Against the PulseAudio daemon of the test environment (null sink "cast_sink", the default).
+// Against a PulseAudio daemon of the test's own (null sink "qn_sink", the default).
 class TestQnVolumeWatcher : public QObject
 {
     Q_OBJECT
@@ -18,14 +20,17 @@ private Q_SLOTS:
     void forwardingSwitch();
     void noServerNotReady();
     void destroyWhileEventsArrive();
+    void followsTheDefaultOutput();
 
 private:
-    static bool pactl(const QStringList &args)
+    bool pactl(const QStringList &args) { return m_pulse.pactl(args); }
+    std::unique_ptr<QnVolumeWatcher> makeWatcher(QnVolumeWatcher::MuteChanged cb)
     {
-        QProcess p;
-        p.start("pactl", args);
-        return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+        QnVolumeWatcherOptions options;
+        options.server = m_pulse.server();
+        return qnCreateVolumeWatcher(std::move(cb), options);
     }
+    QnPrivatePulse m_pulse;
 };
 
 namespace {
@@ -50,14 +55,20 @@ struct Calls
         QMutexLocker lock(&mutex);
         return values;
     }
+    QString text()
+    {
+        QMutexLocker lock(&mutex);
+        QStringList out;
+        for (bool v : qAsConst(values))
+            out << (v ? "1" : "0");
+        return out.join(',');
+    }
 };
 } // namespace
 
 void TestQnVolumeWatcher::initTestCase()
 {
-    if (qEnvironmentVariableIsEmpty("PULSE_SERVER"))
-        QSKIP("no PulseAudio test daemon (run through scripts/lib/test-env.sh)");
-    QVERIFY(pactl({"info"}));
+    QVERIFY(m_pulse.start());
 }
 
 void TestQnVolumeWatcher::init()
@@ -69,7 +80,7 @@ void TestQnVolumeWatcher::init()
 void TestQnVolumeWatcher::muteUnmuteAndVolume()
 {
     Calls calls;
-    auto watcher = qnCreateVolumeWatcher(calls.callback());
+    auto watcher = makeWatcher(calls.callback());
     QVERIFY(watcher->isReady());
     QVERIFY(!watcher->isMuted());
     QVERIFY(watcher->setNotify(true));
@@ -93,7 +104,7 @@ void TestQnVolumeWatcher::muteUnmuteAndVolume()
 void TestQnVolumeWatcher::forwardingSwitch()
 {
     Calls calls;
-    auto watcher = qnCreateVolumeWatcher(calls.callback());
+    auto watcher = makeWatcher(calls.callback());
     QVERIFY(watcher->isReady());
     // Not switched on: the state is followed but nothing is forwarded.
     QVERIFY(pactl({"set-sink-mute", "@DEFAULT_SINK@", "1"}));
@@ -118,7 +129,7 @@ void TestQnVolumeWatcher::noServerNotReady()
     QVERIFY(!absent->isMuted());
     // A ready watcher sees the change; the one without a server never calls.
     Calls seen;
-    auto present = qnCreateVolumeWatcher(seen.callback());
+    auto present = makeWatcher(seen.callback());
     QVERIFY(present->setNotify(true));
     QVERIFY(pactl({"set-sink-mute", "@DEFAULT_SINK@", "1"}));
     QTRY_COMPARE(seen.snapshot(), QList<bool>{true});
@@ -128,12 +139,14 @@ void TestQnVolumeWatcher::noServerNotReady()
 void TestQnVolumeWatcher::destroyWhileEventsArrive()
 {
     QProcess storm;
-    storm.start("sh", {"-c", "while :; do pactl set-sink-mute @DEFAULT_SINK@ toggle; "
-                             "pactl set-sink-volume @DEFAULT_SINK@ +1%; done"});
+    const QString p = m_pulse.pactlCommand();
+    storm.start("sh", {"-c", QStringLiteral("while :; do %1 set-sink-mute @DEFAULT_SINK@ toggle; "
+                                            "%1 set-sink-volume @DEFAULT_SINK@ +1%; done")
+                                 .arg(p)});
     QVERIFY(storm.waitForStarted());
     std::atomic<int> total{0};
     for (int i = 0; i < 25; ++i) {
-        auto watcher = qnCreateVolumeWatcher([&total](bool) { ++total; });
+        auto watcher = makeWatcher([&total](bool) { ++total; });
         QVERIFY(watcher->isReady());
         QVERIFY(watcher->setNotify(true));
         QTest::qWait(i % 5 * 10);
@@ -145,6 +158,22 @@ void TestQnVolumeWatcher::destroyWhileEventsArrive()
     QVERIFY(pactl({"set-sink-mute", "@DEFAULT_SINK@", "toggle"}));
     QTest::qWait(100);
     QCOMPARE(total.load(), after); // nothing calls after destruction
+}
+
+void TestQnVolumeWatcher::followsTheDefaultOutput()
+{
+    Calls calls;
+    auto w = makeWatcher(calls.callback());
+    QVERIFY(w->setNotify(true));
+    QVERIFY(pactl({"load-module", "module-null-sink", "sink_name=qn_sink2"}));
+    QVERIFY(pactl({"set-sink-mute", "qn_sink2", "1"}));
+    QVERIFY(pactl({"set-default-sink", "qn_sink2"})); // the new default output is muted
+    QTRY_COMPARE(calls.snapshot(), QList<bool>{true});
+    QVERIFY(pactl({"set-sink-mute", "qn_sink", "1"})); // the old one no longer counts
+    QVERIFY(pactl({"set-sink-mute", "qn_sink2", "0"}));
+    QTRY_COMPARE(calls.snapshot(), (QList<bool>{true, false}));
+    QVERIFY(pactl({"set-default-sink", "qn_sink"}));
+    QTRY_COMPARE(calls.snapshot(), (QList<bool>{true, false, true}));
 }
 
 QTEST_GUILESS_MAIN(TestQnVolumeWatcher)
