@@ -233,10 +233,16 @@ struct Marker
     int64_t mono, real;
 };
 
+struct Report
+{
+    uint32_t rtp;
+    int64_t ntpUnixUs; ///< the report's NTP time, as microseconds since the Unix epoch
+};
+
 struct SinkLog
 {
     std::vector<Marker> markers;
-    std::optional<Marker> firstReport; ///< first sender report: RTP timestamp, NTP time (Unix us)
+    std::optional<Report> firstReport;
 };
 
 class Sink
@@ -292,7 +298,7 @@ private:
             if (parts[0] == "M")
                 log.markers.push_back(m);
             else if (parts[0] == "S" && !log.firstReport)
-                log.firstReport = m;
+                log.firstReport = Report{m.rtp, parts[2].toLongLong()};
         }
         return log;
     }
@@ -501,9 +507,9 @@ Figures runFfmpeg(Setup &s, QSize screen, QSize size)
         // pinned to 1 ms after the epoch, a sender report gives the base: its RTP timestamp is the
         // base plus its own NTP time (less that 1 ms) on the 90 kHz clock. The arrival's wall-clock
         // time is compared with the grab's modulo 2^32 ticks (13 hours).
-        const Marker &report = *log.firstReport;
+        const Report &report = *log.firstReport;
         const uint32_t base =
-            report.rtp - uint32_t((uint64_t(report.mono - kStartTimeRealtimeUs) * 9 + 50) / 100);
+            report.rtp - uint32_t((uint64_t(report.ntpUnixUs - kStartTimeRealtimeUs) * 9 + 50) / 100);
         const uint32_t grab = m.rtp - base;
         const uint32_t arrival = uint32_t((uint64_t(m.real / 1000) * 9 + 50) / 100);
         latency.push_back(double(int32_t(arrival - grab)) / 90.0);
