@@ -24,11 +24,10 @@ bool isDroppedVirtual(const QnNetAdapter &a)
     return descriptionMarksVirtual(a.description) || (a.isVirtual && a.description != QLatin1String("veth"));
 }
 
-const QnNetAdapterSource &systemSource()
+/// The live adapter list; stateless and cheap to make, so made per call.
+std::unique_ptr<QnNetAdapterSource> systemSource()
 {
-    // Stateless and thread-safe; built once.
-    static const std::unique_ptr<QnNetAdapterSource> source = qnCreateSystemAdapterSource();
-    return *source;
+    return qnCreateSystemAdapterSource();
 }
 
 } // namespace
@@ -40,7 +39,7 @@ std::map<std::string, NetworkInfo> ScreenUtil::getLocalIps()
     for (const QNetworkInterface &i : all)
         names << i.name();
     qCDebug(lcNetInfo) << "interfaces:" << names;
-    return getLocalIps(systemSource());
+    return getLocalIps(*systemSource());
 }
 
 std::map<std::string, NetworkInfo> ScreenUtil::getLocalIps(const QnNetAdapterSource &source)
@@ -93,7 +92,7 @@ std::string ScreenUtil::getComputerName()
 
 std::string ScreenUtil::getConnectionName(bool wifi, const std::string &mac)
 {
-    return getConnectionName(systemSource(), wifi, mac);
+    return getConnectionName(*systemSource(), wifi, mac);
 }
 
 std::string ScreenUtil::getConnectionName(const QnNetAdapterSource &source, bool wifi, const std::string &mac)
@@ -104,5 +103,5 @@ std::string ScreenUtil::getConnectionName(const QnNetAdapterSource &source, bool
 
 bool ScreenUtil::isAdapterUp(unsigned long ifIndex)
 {
-    return systemSource().isLinkUp(static_cast<int>(ifIndex));
+    return systemSource()->isLinkUp(static_cast<int>(ifIndex));
 }

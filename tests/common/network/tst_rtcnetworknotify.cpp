@@ -1,7 +1,9 @@
 #include "network/RtcNetworkDeviceNotify.h"
+#include "network/ScreenUtil.h"
 
 #include "QnSimNetns.h"
 
+#include <QNetworkInterface>
 #include <QSignalSpy>
 #include <QThread>
 #include <QtTest>
@@ -40,6 +42,7 @@ private Q_SLOTS:
     void oneNoticePerChange();
     void noListenerNoCall();
     void programInstanceBelongsToTheApplication();
+    void liveLocalIps();
 
 private:
     static bool ip(const QStringList &args) { return QnSimNetns::run("ip", args); }
@@ -133,6 +136,23 @@ void TestRtcNetworkNotify::programInstanceBelongsToTheApplication()
     QCOMPARE(notify->parent(), QCoreApplication::instance());
     QVERIFY(notify->isWatching());
     QVERIFY(notify->isConnected());
+}
+
+void TestRtcNetworkNotify::liveLocalIps()
+{
+    // The namespace's veth with its gateway is the one usable adapter; its peer has no gateway.
+    const auto ips = ScreenUtil::getLocalIps();
+    QCOMPARE(ips.size(), size_t(1));
+    const NetworkInfo info = ips.begin()->second;
+    QCOMPARE(QString::fromStdString(info.ip), QString("10.99.0.1"));
+    QCOMPARE(QString::fromStdString(info.adapterName), m_a);
+    QCOMPARE(QString::fromStdString(info.name), m_a);
+    QVERIFY(!info.wifi);
+    const QNetworkInterface iface = QNetworkInterface::interfaceFromName(m_a);
+    QCOMPARE(QString::fromStdString(info.mac), iface.hardwareAddress().toUpper());
+    QVERIFY(ScreenUtil::isAdapterUp(static_cast<unsigned long>(iface.index())));
+    QCOMPARE(QString::fromStdString(ScreenUtil::chooseAdapter(ips).ip), QString("10.99.0.1"));
+    QVERIFY(!ScreenUtil::getComputerName().empty());
 }
 
 int main(int argc, char **argv)
