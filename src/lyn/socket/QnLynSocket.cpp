@@ -1,5 +1,7 @@
 #include "socket/QnLynSocket.h"
 
+#include "gateway/QnJsonScan.h"
+
 #include "udp/CUdpSocket.h"
 
 #include <QDateTime>
@@ -95,6 +97,10 @@ void QnLynSocket::setOwnAddresses(OwnAddresses ownAddresses)
 
 QJsonObject QnLynSocket::parseObject(const QByteArray &payload)
 {
+    // Anyone on the LAN can send this: Qt's parser leaks on duplicated keys, so the text is
+    // checked before it reaches it.
+    if (QnJsonScan::scanObject(payload) != QnJsonScan::Result::Used)
+        return QJsonObject();
     QJsonParseError err{};
     const QJsonDocument doc = QJsonDocument::fromJson(payload, &err);
     return doc.isObject() ? doc.object() : QJsonObject();
