@@ -16,6 +16,18 @@ struct QnGatewayConfig
     int silenceTimeoutMs = 8000; ///< nothing heard (pong or frame) this long: the socket is dropped
     int reloginDelayMs = 1000;   ///< pause before each automatic re-login attempt
     bool autoRelogin = true;     ///< sign in again by itself after a drop, and re-join its rooms
+
+    /// Short timings for a gateway on loopback (tests and the receiver simulator).
+    static QnGatewayConfig loopback()
+    {
+        QnGatewayConfig c;
+        c.connectTimeoutMs = 3000;
+        c.answerTimeoutMs = 3000;
+        c.pingIntervalMs = 300;
+        c.silenceTimeoutMs = 2000;
+        c.reloginDelayMs = 100;
+        return c;
+    }
 };
 
 /// Answer to a login or join request.

@@ -8,16 +8,6 @@
 #include <atomic>
 
 namespace {
-QnGatewayConfig fastConfig()
-{
-    QnGatewayConfig c;
-    c.connectTimeoutMs = 3000;
-    c.answerTimeoutMs = 3000;
-    c.pingIntervalMs = 300;
-    c.silenceTimeoutMs = 2000;
-    c.reloginDelayMs = 100;
-    return c;
-}
 const QString kRoom = QStringLiteral("room-1");
 const QString kPc = QStringLiteral("0123456789abcdef0123456789abcdef");
 } // namespace
@@ -50,7 +40,7 @@ void TstQnSignalClient::init()
     m_server = new QnGatewayServer;
     QVERIFY(m_server->listen());
     m_client = new QnSignalClient;
-    m_client->setGatewayConfig(fastConfig());
+    m_client->setGatewayConfig(QnGatewayConfig::loopback());
 }
 
 void TstQnSignalClient::cleanup()
@@ -66,7 +56,7 @@ QnSimGatewayMember *TstQnSignalClient::addPeer(const QString &id)
     auto *peer = new QnSimGatewayMember;
     m_peers.append(peer);
     QSignalSpy joined(peer, &QnSimGatewayMember::joined);
-    peer->start("127.0.0.1", m_server->port(), id, id, kRoom, fastConfig());
+    peer->start("127.0.0.1", m_server->port(), id, id, kRoom, QnGatewayConfig::loopback());
     if (!joined.wait(5000))
         qWarning("peer did not join");
     return peer;

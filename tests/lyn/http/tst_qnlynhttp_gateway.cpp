@@ -10,16 +10,6 @@
 #include <QtTest>
 
 namespace {
-QnGatewayConfig fastConfig()
-{
-    QnGatewayConfig c;
-    c.connectTimeoutMs = 3000;
-    c.answerTimeoutMs = 3000;
-    c.pingIntervalMs = 300;
-    c.silenceTimeoutMs = 2000;
-    c.reloginDelayMs = 100;
-    return c;
-}
 QStringList sortedKeys(const QJsonObject &o)
 {
     QStringList k = o.keys();
@@ -65,7 +55,7 @@ void TstQnLynHttpGateway::init()
     QVERIFY(m_rx->start());
     QVERIFY(ready.wait(5000));
     m_signal = new QnSignalClient;
-    m_signal->setGatewayConfig(fastConfig());
+    m_signal->setGatewayConfig(QnGatewayConfig::loopback());
     m_http = new QnLynHttp(m_dir->filePath("setting.ini"));
     m_http->setSignalClient(m_signal);
     m_http->setLocalIp("127.0.0.1");

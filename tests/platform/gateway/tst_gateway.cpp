@@ -88,22 +88,11 @@ private:
     QList<Event> events;
 };
 
-QnGatewayConfig fastConfig()
-{
-    QnGatewayConfig c;
-    c.connectTimeoutMs = 3000;
-    c.answerTimeoutMs = 3000;
-    c.pingIntervalMs = 300;
-    c.silenceTimeoutMs = 2000;
-    c.reloginDelayMs = 100;
-    return c;
-}
-
 struct Peer
 {
     Recorder rec;
     QnGatewayClient client;
-    explicit Peer(const QnGatewayConfig &config = fastConfig())
+    explicit Peer(const QnGatewayConfig &config = QnGatewayConfig::loopback())
     {
         client.init(&rec, config);
         client.start();
