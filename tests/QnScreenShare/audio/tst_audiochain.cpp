@@ -1,7 +1,7 @@
 #include "FakeAudioDevice.h"
 #include "FakeLoopbackSource.h"
 
-#include "../../platform/pulse/PrivatePulse.h"
+#include "../../fixtures/pulse/PrivatePulse.h"
 
 #include "audio/AudioCapture.h"
 #include "audio/AudioMix.h"

@@ -1,7 +1,7 @@
 // The sender's audio chain against a real PulseAudio: the test environment's daemon (null sink
 // "cast_sink" as default output) and daemons of the test's own for other device formats and for
 // the server going away.
-#include "../../platform/pulse/PrivatePulse.h"
+#include "../../fixtures/pulse/PrivatePulse.h"
 
 #include "audio/QnAudioCaptrue.h"
 

@@ -1,7 +1,7 @@
 #include "volume/CVolumeCtrl.h"
 #include "volume/QnVolumeWatcher.h"
 
-#include "../../platform/volume/QnPrivatePulse.h"
+#include "../../fixtures/pulse/PrivatePulse.h"
 
 #include <QMutex>
 #include <QProcess>
@@ -37,12 +37,12 @@ private Q_SLOTS:
 
 void TestCVolumeCtrl::callbackWithContext()
 {
-    QnPrivatePulse pulse;
+    PrivatePulse pulse;
     QVERIFY(pulse.start());
-    const auto pactl = [&pulse](const QStringList &args) { return pulse.pactl(args); };
+    const auto pactl = [&pulse](const QStringList &args) { return pulse.pactl(args) == 0; };
     Sink sink;
     QnVolumeWatcherOptions options;
-    options.server = pulse.server();
+    options.server = QString::fromStdString(pulse.server());
     CVolumeCtrl ctrl(&Sink::callback, &sink, options);
     QVERIFY(ctrl.isReady());
     QVERIFY(ctrl.setNotify(true));

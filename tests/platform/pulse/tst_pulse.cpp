@@ -1,4 +1,4 @@
-#include "PrivatePulse.h"
+#include "../../fixtures/pulse/PrivatePulse.h"
 
 #include "pulse/AudioDevice.h"
 #include "pulse/LoopbackSource.h"

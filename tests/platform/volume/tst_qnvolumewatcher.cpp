@@ -1,6 +1,6 @@
 #include "volume/QnVolumeWatcher.h"
 
-#include "QnPrivatePulse.h"
+#include "../../fixtures/pulse/PrivatePulse.h"
 
 #include <QMutex>
 #include <QProcess>
@@ -9,7 +9,7 @@
 #include <atomic>
 #include <pthread.h>
 
-// Against a PulseAudio daemon of the test's own (null sink "qn_sink", the default).
+// Against a PulseAudio daemon of the test's own (null sink "cast_sink", the default).
 class TestQnVolumeWatcher : public QObject
 {
     Q_OBJECT
@@ -23,14 +23,14 @@ private Q_SLOTS:
     void followsTheDefaultOutput();
 
 private:
-    bool pactl(const QStringList &args) { return m_pulse.pactl(args); }
+    bool pactl(const QStringList &args) { return m_pulse.pactl(args) == 0; }
     std::unique_ptr<QnVolumeWatcher> makeWatcher(QnVolumeWatcher::MuteChanged cb)
     {
         QnVolumeWatcherOptions options;
-        options.server = m_pulse.server();
+        options.server = QString::fromStdString(m_pulse.server());
         return qnCreateVolumeWatcher(std::move(cb), options);
     }
-    QnPrivatePulse m_pulse;
+    PrivatePulse m_pulse;
 };
 
 namespace {
@@ -165,14 +165,14 @@ void TestQnVolumeWatcher::followsTheDefaultOutput()
     Calls calls;
     auto w = makeWatcher(calls.callback());
     QVERIFY(w->setNotify(true));
-    QVERIFY(pactl({"load-module", "module-null-sink", "sink_name=qn_sink2"}));
-    QVERIFY(pactl({"set-sink-mute", "qn_sink2", "1"}));
-    QVERIFY(pactl({"set-default-sink", "qn_sink2"})); // the new default output is muted
+    QVERIFY(pactl({"load-module", "module-null-sink", "sink_name=cast_sink2"}));
+    QVERIFY(pactl({"set-sink-mute", "cast_sink2", "1"}));
+    QVERIFY(pactl({"set-default-sink", "cast_sink2"})); // the new default output is muted
     QTRY_COMPARE(calls.snapshot(), QList<bool>{true});
-    QVERIFY(pactl({"set-sink-mute", "qn_sink", "1"})); // the old one no longer counts
-    QVERIFY(pactl({"set-sink-mute", "qn_sink2", "0"}));
+    QVERIFY(pactl({"set-sink-mute", "cast_sink", "1"})); // the old one no longer counts
+    QVERIFY(pactl({"set-sink-mute", "cast_sink2", "0"}));
     QTRY_COMPARE(calls.snapshot(), (QList<bool>{true, false}));
-    QVERIFY(pactl({"set-default-sink", "qn_sink"}));
+    QVERIFY(pactl({"set-default-sink", "cast_sink"}));
     QTRY_COMPARE(calls.snapshot(), (QList<bool>{true, false, true}));
 }
 
