@@ -24,6 +24,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <cstring>
 
 namespace {
 const QString kRxIp = QStringLiteral("10.99.0.2");
@@ -65,8 +66,11 @@ private:
     QString rxId() const { return QStringLiteral("rx-sim"); }
     QString pcId() const { return m_client->getLynHttp()->getDeviceId(); }
 
+    bool startPrivateSoundServer();
+
     QnSimNetnsThread m_rxThread;
     QnSimLan m_lan;
+    QProcess m_pulse; // a sound server of this test's own: other tests mute and record the shared one
     QnSimReceiver *m_rx = nullptr;
     QTemporaryDir m_dir;
     QnFakeInputInjector *m_injector = nullptr;
@@ -95,6 +99,8 @@ void TstQnLynClientE2e::initTestCase()
     QVERIFY(started);
     QVERIFY(ready.wait(5000));
 
+    QVERIFY(startPrivateSoundServer());
+
     auto fake = std::make_unique<QnFakeInputInjector>();
     m_injector = fake.get();
     m_input = std::make_unique<QnLynInput>(std::move(fake));
@@ -110,6 +116,40 @@ void TstQnLynClientE2e::initTestCase()
     QCOMPARE(m_client->getCurrentIp().value(QStringLiteral("ip")).toString(), kPcIp);
 }
 
+bool TstQnLynClientE2e::startPrivateSoundServer()
+{
+    const QString runtime = m_dir.filePath("xdg");
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QDir().mkpath(m_dir.filePath("home"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_RUNTIME_DIR", runtime);
+    env.insert("HOME", m_dir.filePath("home"));
+    env.remove("PULSE_SERVER");
+    env.remove("DBUS_SESSION_BUS_ADDRESS"); // the shared server holds the bus name already
+    env.remove("DISPLAY");
+    m_pulse.setProcessEnvironment(env);
+    m_pulse.start("pulseaudio",
+                  {"-n", "--daemonize=no", "--exit-idle-time=-1",
+                   "--log-target=file:" + m_dir.filePath("pa.log"), "-L",
+                   "module-native-protocol-unix auth-anonymous=1", "-L",
+                   "module-null-sink sink_name=cast_sink rate=48000 channels=2", "-L", "module-always-sink"});
+    if (!m_pulse.waitForStarted())
+        return false;
+    qputenv("PULSE_SERVER", ("unix:" + runtime + "/pulse/native").toUtf8());
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 10000) {
+        if (QProcess::execute("pactl", {"info"}) == 0)
+            return QProcess::execute("pactl", {"set-default-sink", "cast_sink"}) == 0;
+        QTest::qWait(50);
+    }
+    QFile log(m_dir.filePath("pa.log"));
+    if (log.open(QIODevice::ReadOnly))
+        qWarning("sound server log: %s", log.readAll().constData());
+    return false;
+}
+
 void TstQnLynClientE2e::cleanupTestCase()
 {
     m_client.reset();
@@ -119,6 +159,13 @@ void TstQnLynClientE2e::cleanupTestCase()
         QMetaObject::invokeMethod(m_rx, &QObject::deleteLater, Qt::QueuedConnection);
     m_rxThread.quit();
     m_rxThread.wait();
+    if (m_pulse.state() != QProcess::NotRunning) {
+        m_pulse.terminate();
+        if (!m_pulse.waitForFinished(5000)) {
+            m_pulse.kill();
+            m_pulse.waitForFinished();
+        }
+    }
 }
 
 void TstQnLynClientE2e::discovered()
@@ -249,6 +296,15 @@ void TstQnLynClientE2e::desktopSyncPictures()
     QCOMPARE(m_client->getVideoModel()->rowCount(), 1);
     QVERIFY(m_client->getLynManager()->serverIds().contains(rxId()));
 
+    // The received sound is played on the default output: record its monitor meanwhile.
+    QCOMPARE(QProcess::execute("pactl", {"set-sink-volume", "cast_sink", "100%"}), 0);
+    QCOMPARE(QProcess::execute("pactl", {"set-sink-mute", "cast_sink", "0"}), 0);
+    const QString recording = m_dir.filePath("played.raw");
+    QProcess recorder; // into a file: a full pipe would stall the recorder while the test waits
+    recorder.setStandardOutputFile(recording);
+    recorder.start("parec", {"-d", "cast_sink.monitor", "--raw", "--format=s16le", "--rate=48000",
+                             "--channels=2", "--latency-msec=20"});
+    QVERIFY(recorder.waitForStarted());
     QStringList args = MediaTestUtil::ffmpegSender(local, 640, 360, 2.0);
     args.replaceInStrings(QStringLiteral("rtp://127.0.0.1:"), QStringLiteral("rtp://%1:").arg(kPcIp));
     QProcess ffmpeg;
@@ -257,6 +313,30 @@ void TstQnLynClientE2e::desktopSyncPictures()
     QVERIFY(ffmpeg.waitForFinished(30000));
     QTRY_VERIFY_WITH_TIMEOUT(pictures.load() >= 20, 10000);
     QVERIFY(!wrong);
+    // Keep the loud part of what was played: the tone sent by ffmpeg is 1 kHz.
+    std::vector<int16_t> loud;
+    int peak = 0;
+    auto readLoud = [&] {
+        QFile f(recording);
+        if (!f.open(QIODevice::ReadOnly))
+            return size_t(0);
+        const QByteArray pcm = f.readAll();
+        std::vector<int16_t> samples(size_t(pcm.size()) / 2);
+        std::memcpy(samples.data(), pcm.constData(), samples.size() * 2);
+        loud.clear();
+        for (size_t i = 0; i + 1 < samples.size(); i += 2) {
+            peak = std::max(peak, std::abs(int(samples[i])));
+            if (std::abs(samples[i]) > 200 || !loud.empty())
+                loud.insert(loud.end(), {samples[i], samples[i + 1]});
+        }
+        return loud.size();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(readLoud() > 48000, 10000);
+    recorder.terminate();
+    QVERIFY(recorder.waitForFinished(5000));
+    loud.resize(48000); // half a second from the start of the sound
+    const double tone = MediaTestUtil::toneFrequency(loud);
+    QVERIFY2(std::abs(tone - 1000.0) < 50.0, qPrintable(QString::number(tone)));
 
     QSignalSpy removed(m_client.get(), &QnLynClientObject::removeDesktop);
     m_client->stopDesktop(rxId(), m_item.url);
@@ -324,6 +404,7 @@ void TstQnLynClientE2e::outputMuteFollowsSink()
     QCOMPARE(QProcess::execute("pactl", {"set-sink-mute", "cast_sink", "0"}), 0);
     QTRY_VERIFY_WITH_TIMEOUT(!sender->isAudioMuted(), 5000);
     QVERIFY(!m_client->getLynManager()->isCapturing());
+    QCOMPARE(QProcess::execute("pactl", {"set-sink-volume", "cast_sink", "100%"}), 0);
 }
 
 int main(int argc, char **argv)
