@@ -156,7 +156,7 @@ uint32_t charToKeysym(char32_t ch)
 
 int cursorShapeFromName(const QByteArray &name)
 {
-    // Names from the X core cursor font, the freedesktop cursor spec and the hashed names that
+    // Names from the X core cursor font, the freedesktop cursor naming and the hashed names that
     // toolkits register; each maps to the Qt::CursorShape number the peer understands.
     static const QHash<QByteArray, int> table = [] {
         QHash<QByteArray, int> t;

@@ -33,9 +33,9 @@ public:
 };
 
 /// "name type ip gateway [flags]" with flags: down, virtual, desc=<text>, ip2=<addr>, mac=<n>.
-QnNetAdapter adapter(const QString &spec)
+QnNetAdapter adapter(const QString &line)
 {
-    const QStringList f = spec.split(' ');
+    const QStringList f = line.split(' ');
     static int index = 1;
     QnNetAdapter a;
     a.index = ++index;
@@ -123,8 +123,8 @@ void TestScreenUtil::filters()
     QFETCH(QStringList, adapters);
     QFETCH(QStringList, expected);
     FixtureSource source;
-    for (const QString &spec : adapters)
-        source.list << adapter(spec);
+    for (const QString &line : adapters)
+        source.list << adapter(line);
     QStringList got;
     for (const auto &entry : ScreenUtil::getLocalIps(source)) {
         QCOMPARE(QString::fromStdString(entry.first), QString::fromStdString(entry.second.ip));
@@ -156,8 +156,8 @@ void TestScreenUtil::chooseAdapter()
     QFETCH(QStringList, adapters);
     QFETCH(QString, chosen);
     FixtureSource source;
-    for (const QString &spec : adapters)
-        source.list << adapter(spec);
+    for (const QString &line : adapters)
+        source.list << adapter(line);
     const NetworkInfo info = ScreenUtil::chooseAdapter(ScreenUtil::getLocalIps(source));
     QCOMPARE(QString::fromStdString(info.ip), chosen);
 }
