@@ -144,7 +144,7 @@ private:
     struct Entry
     {
         DeviceName name;
-        pa_sample_spec spec{};
+        pa_sample_spec sampleSpec{};
     };
     struct Direction
     {
@@ -366,10 +366,10 @@ private:
     bool openStream(pa_context *c, bool playout)
     {
         const Direction &d = playout ? m_play : m_rec;
-        pa_sample_spec spec{PA_SAMPLE_S16LE, uint32_t(d.rate), uint8_t(d.channels)};
+        pa_sample_spec sampleSpec{PA_SAMPLE_S16LE, uint32_t(d.rate), uint8_t(d.channels)};
         pa_channel_map map;
-        pa_channel_map_init_extend(&map, spec.channels, PA_CHANNEL_MAP_DEFAULT);
-        StreamPtr s(pa_stream_new(c, playout ? "playout" : "recording", &spec, &map));
+        pa_channel_map_init_extend(&map, sampleSpec.channels, PA_CHANNEL_MAP_DEFAULT);
+        StreamPtr s(pa_stream_new(c, playout ? "playout" : "recording", &sampleSpec, &map));
         if (!s)
             return false;
         const uint32_t block = uint32_t(d.rate / 100 * d.channels * 2);

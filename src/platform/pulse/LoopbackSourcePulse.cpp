@@ -117,13 +117,13 @@ private:
                     const pa_channel_map &deviceMap)
     {
         // Same rate and channels as the device, samples as signed 16-bit.
-        pa_sample_spec spec;
-        spec.format = PA_SAMPLE_S16LE;
-        spec.rate = deviceSpec.rate;
-        spec.channels = deviceSpec.channels;
-        m_pendingFormat = Format{int(spec.rate), int(spec.channels)};
-        m_frameBytes = size_t(spec.channels) * 2;
-        m_stream.reset(pa_stream_new(c, "system sound", &spec, &deviceMap));
+        pa_sample_spec sampleSpec;
+        sampleSpec.format = PA_SAMPLE_S16LE;
+        sampleSpec.rate = deviceSpec.rate;
+        sampleSpec.channels = deviceSpec.channels;
+        m_pendingFormat = Format{int(sampleSpec.rate), int(sampleSpec.channels)};
+        m_frameBytes = size_t(sampleSpec.channels) * 2;
+        m_stream.reset(pa_stream_new(c, "system sound", &sampleSpec, &deviceMap));
         if (!m_stream) {
             qCWarning(lcPulse) << "cannot create the loopback stream";
             return;
@@ -134,7 +134,7 @@ private:
         attr.prebuf = uint32_t(-1);
         attr.minreq = uint32_t(-1);
         attr.fragsize =
-            uint32_t(pa_usec_to_bytes(pa_usec_t(m_options.fragment.count()) * PA_USEC_PER_MSEC, &spec));
+            uint32_t(pa_usec_to_bytes(pa_usec_t(m_options.fragment.count()) * PA_USEC_PER_MSEC, &sampleSpec));
         pa_stream_set_state_callback(m_stream.get(), &LoopbackSourcePulse::streamState, this);
         pa_stream_set_read_callback(m_stream.get(), &LoopbackSourcePulse::readable, this);
         if (pa_stream_connect_record(m_stream.get(), source, &attr,
@@ -143,7 +143,8 @@ private:
             m_stream.reset();
             return;
         }
-        qCInfo(lcPulse) << "loopback on" << source << spec.rate << "Hz" << spec.channels << "channels";
+        qCInfo(lcPulse) << "loopback on" << source << sampleSpec.rate << "Hz" << sampleSpec.channels
+                        << "channels";
     }
 
     static void streamState(pa_stream *s, void *self)
