@@ -31,11 +31,7 @@ void TestQnNetLinkMonitor::initTestCase()
     QVERIFY2(QnSimNetns::onlyOwnInterfaces(), "not in a private namespace");
     m_a = QStringLiteral("qm%1a").arg(::getpid());
     m_b = QStringLiteral("qm%1b").arg(::getpid());
-    QVERIFY(ip({"link", "add", m_a, "type", "veth", "peer", "name", m_b}));
-    QVERIFY(ip({"addr", "add", "10.99.0.1/24", "brd", "+", "dev", m_a}));
-    QVERIFY(ip({"link", "set", m_a, "up"}));
-    QVERIFY(ip({"link", "set", m_b, "up"}));
-    QVERIFY(ip({"route", "add", "default", "via", "10.99.0.2", "dev", m_a}));
+    QVERIFY(QnSimNetns::addUplink(m_a, m_b));
 }
 
 void TestQnNetLinkMonitor::cleanupTestCase()
