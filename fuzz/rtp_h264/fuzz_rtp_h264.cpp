@@ -23,7 +23,7 @@ public:
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    qnrtp::H264Depacketizer depacketizer([](const uint8_t *unit, int length, uint32_t) {
+    qnrtp::H264Depacketizer depacketizer([](const uint8_t *unit, int length, uint32_t, bool) {
         if (length < 5 || unit[3] != 1)
             std::abort();
     });

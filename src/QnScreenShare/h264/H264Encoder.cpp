@@ -79,6 +79,11 @@ bool H264Encoder::lastWasKeyframe() const
     return m_lastKeyframe;
 }
 
+void H264Encoder::requestKeyframe()
+{
+    m_keyframeRequested.store(true);
+}
+
 void H264Encoder::close()
 {
     std::lock_guard<std::mutex> guard(m_lock);
@@ -193,6 +198,8 @@ int H264Encoder::encode(const uint8_t *i420, int width, int height, uint8_t *out
     m_pictureIn->param = nullptr;
     img.i_csp = X264_CSP_I420;
     img.i_plane = 3;
+    if (m_keyframeRequested.exchange(false))
+        m_forceKeyframe = true;
     m_pictureIn->i_type = m_forceKeyframe ? X264_TYPE_IDR : X264_TYPE_AUTO;
 
     x264_nal_t *nals = nullptr;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -37,6 +38,10 @@ public:
 
     void close();
 
+    /// Makes the next picture encoded an IDR (a peer lost a picture). Any thread; never blocks
+    /// on an encode in progress.
+    void requestKeyframe();
+
     bool isOpen() const;
     /// True when the last access unit returned by encode was a key frame.
     bool lastWasKeyframe() const;
@@ -73,5 +78,6 @@ private:
     int m_codedWidth = 0;  ///< even
     int m_codedHeight = 0; ///< even
     bool m_forceKeyframe = false;
+    std::atomic<bool> m_keyframeRequested{false};
     bool m_lastKeyframe = false;
 };

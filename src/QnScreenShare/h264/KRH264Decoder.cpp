@@ -80,7 +80,7 @@ int KRH264Decoder::close()
     return 0;
 }
 
-int KRH264Decoder::DecodeFrame(const uint8_t *data, int length, int64_t, uint32_t)
+int KRH264Decoder::DecodeFrame(const uint8_t *data, int length, int64_t, uint32_t, bool damaged)
 {
     if (!m_context || !data || length <= 0)
         return -1;
@@ -88,6 +88,10 @@ int KRH264Decoder::DecodeFrame(const uint8_t *data, int length, int64_t, uint32_
     if (av_new_packet(m_packet.get(), length) < 0)
         return -1;
     std::memcpy(m_packet->data, data, size_t(length));
+    if (damaged) {
+        ++m_damagedUnits;
+        m_packet->flags |= AV_PKT_FLAG_CORRUPT;
+    }
     const int sent = avcodec_send_packet(m_context.get(), m_packet.get());
     av_packet_unref(m_packet.get());
     if (sent != 0) {

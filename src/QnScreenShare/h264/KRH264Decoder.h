@@ -28,14 +28,17 @@ public:
     /// decoder). Returns 0 or -1.
     int Init(RenderCallback *callback);
     /// Decodes one access unit (Annex B); every picture produced goes to the callback.
-    /// Returns 0, or -1 when not open or libavcodec refuses the data.
-    int DecodeFrame(const uint8_t *data, int length, int64_t timestamp, uint32_t extra);
+    /// \a damaged: part of the unit was lost; it is decoded all the same and libavcodec conceals
+    /// what is missing. Returns 0, or -1 when not open or libavcodec refuses the data.
+    int DecodeFrame(const uint8_t *data, int length, int64_t timestamp, uint32_t extra, bool damaged = false);
     /// Closes the decoder; returns 0. Init may be called again.
     int close();
 
     /// Pictures libavcodec flagged as damaged (concealed errors), for diagnostics and tests.
     uint64_t corruptPictures() const { return m_corrupt; }
     uint64_t pictures() const { return m_pictures; }
+    /// Access units handed in as damaged.
+    uint64_t damagedUnits() const { return m_damagedUnits; }
 
 private:
     struct ContextFree
@@ -67,4 +70,5 @@ private:
     std::vector<uint8_t> m_picture;
     uint64_t m_corrupt = 0;
     uint64_t m_pictures = 0;
+    uint64_t m_damagedUnits = 0;
 };

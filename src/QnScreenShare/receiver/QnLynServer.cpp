@@ -15,21 +15,6 @@ namespace {
 constexpr uint8_t kH264PayloadType = 127;
 constexpr uint8_t kOpusPayloadType = 120;
 
-// True when the Annex-B access unit holds an IDR slice or a sequence parameter set: decoding
-// can start again there after frames were dropped.
-bool isKeyframe(const uint8_t *data, int length)
-{
-    for (int i = 0; i + 3 < length; ++i) {
-        if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1) {
-            const int type = data[i + 3] & 0x1f;
-            if (type == 5 || type == 7)
-                return true;
-            i += 2;
-        }
-    }
-    return false;
-}
-
 } // namespace
 
 namespace {
@@ -71,7 +56,7 @@ bool QnLynServer::startServer(const QString &localIp, int localPort, const QStri
 
     m_videoQueue.reset();
     m_audioQueue.reset();
-    m_needKeyframe = false;
+    m_videoDropped = false;
     running = true;
     try {
         m_videoThread = std::thread([this] { videoLoop(); });
@@ -132,18 +117,29 @@ void QnLynServer::teardown()
 
 int QnLynServer::onFrame(const uint8_t *data, int length, int64_t timestamp, uint32_t extra)
 {
+    queueVideo(data, length, timestamp, extra, false);
+    return 0;
+}
+
+int QnLynServer::onDamagedFrame(const uint8_t *data, int length, int64_t timestamp, uint32_t extra)
+{
+    queueVideo(data, length, timestamp, extra, true);
+    return 0;
+}
+
+void QnLynServer::queueVideo(const uint8_t *data, int length, int64_t timestamp, uint32_t extra, bool damaged)
+{
     if (!running.load() || !data || length <= 0)
-        return 0;
+        return;
     EncodedFrame frame;
     frame.bytes.assign(data, data + length);
     frame.timestamp = timestamp;
     frame.extra = extra;
-    frame.keyframe = isKeyframe(data, length);
+    frame.damaged = damaged;
     if (m_videoQueue.push(std::move(frame)) > 0) {
-        m_needKeyframe = true;
+        m_videoDropped = true;
         qCWarning(lcReceiver) << "video decoding falls behind: oldest frame dropped";
     }
-    return 0;
 }
 
 void QnLynServer::videoLoop()
@@ -153,12 +149,10 @@ void QnLynServer::videoLoop()
         for (EncodedFrame &frame : batch) {
             if (!running.load())
                 break;
-            if (m_needKeyframe.load()) {
-                if (!frame.keyframe)
-                    continue; // references a dropped frame: wait for the next key frame
-                m_needKeyframe = false;
-            }
-            decoder->DecodeFrame(frame.bytes.data(), int(frame.bytes.size()), frame.timestamp, frame.extra);
+            // After a queue drop the unit refers to a picture the decoder never saw: it conceals.
+            const bool damaged = frame.damaged || m_videoDropped.exchange(false);
+            decoder->DecodeFrame(frame.bytes.data(), int(frame.bytes.size()), frame.timestamp, frame.extra,
+                                 damaged);
         }
         batch.clear();
     }

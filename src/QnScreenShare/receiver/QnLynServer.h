@@ -32,8 +32,11 @@ using PcmFrameCallback = std::function<void(int id, unsigned char *pcm, unsigned
 /// the audio callback. startServer/stopServer/setAudioCallback belong to the owner's thread (the
 /// task pool worker).
 ///
-/// Queues: encoded video keeps at most kMaxQueuedVideoFrames (oldest dropped, then decoding skips
-/// to the next key frame); sound keeps at most kMaxQueuedPcmBlocks and discards a longer backlog as
+/// Video goes to the decoder as it arrives, damaged units too (libavcodec conceals what is
+/// missing): the picture never waits for a perfect unit or a key frame.
+///
+/// Queues: encoded video keeps at most kMaxQueuedVideoFrames (oldest dropped; the next unit is
+/// decoded as damaged); sound keeps at most kMaxQueuedPcmBlocks and discards a longer backlog as
 /// a whole, so playback never lags behind.
 class QnLynServer : public QObject, public QnRtpFrameCb, public RenderCallback
 {
@@ -59,11 +62,14 @@ public:
     /// The pipeline's audio identifier (the receiving stream-id counter after its two streams).
     int audioId() const { return m_audioId.load(); }
     bool isRunning() const { return running.load(); }
+    /// Counters of the H.264 receiving endpoint (zeroes when stopped).
+    QnRtpStats videoStats() const { return videoStream.receiverStats(); }
     /// Pipelines alive in the process (diagnostics: a count that must fall back after teardown).
     static int liveCount();
 
-    /// H.264 stream's frame callback (receive thread).
+    /// H.264 stream's frame callbacks (receive thread).
     int onFrame(const uint8_t *data, int length, int64_t timestamp, uint32_t extra) override;
+    int onDamagedFrame(const uint8_t *data, int length, int64_t timestamp, uint32_t extra) override;
     /// Decoder's picture callbacks (video decode thread).
     int onStart() override { return 0; }
     int onStop() override { return 0; }
@@ -80,7 +86,7 @@ private:
         std::vector<uint8_t> bytes;
         int64_t timestamp = 0;
         uint32_t extra = 0;
-        bool keyframe = false;
+        bool damaged = false;
     };
     struct PcmBlock
     {
@@ -100,6 +106,7 @@ private:
     void videoLoop();
     void audioLoop();
     void onAudioPacket(const uint8_t *data, int length);
+    void queueVideo(const uint8_t *data, int length, int64_t timestamp, uint32_t extra, bool damaged);
     void teardown();
 
     KRH264Stream videoStream;
@@ -110,7 +117,7 @@ private:
     FrameQueue<PcmBlock> m_audioQueue{kMaxQueuedPcmBlocks, FrameQueue<PcmBlock>::Overflow::DropBacklog};
     std::thread m_audioThread;
     std::atomic<bool> running{false};
-    std::atomic<bool> m_needKeyframe{false}; // set by a video drop; cleared by the next key frame
+    std::atomic<bool> m_videoDropped{false}; // set by a queue drop; the next unit decodes as damaged
     KROpusStream audioStream;
     OpusCodec opusDecoder;
     AudioFrameCb audioFrameCb{this};

@@ -33,6 +33,7 @@ int KRRtpStream::startStream(const Config &config, QnRtpFrameCb *cb, uint32_t st
     sender.reset(config.createSender());
     sender->setPayloadType(payloadType);
     sender->setStreamId(streamId);
+    sender->setKeyframeRequestHandler(keyframeHandler);
     receiver.reset(config.createReceiver());
     receiver->setPayloadType(payloadType);
 
@@ -110,14 +111,27 @@ int KRRtpStream::sendFrame(const uint8_t *data, int length)
     return sender->sendData(data, length, qnrtp::steadyMs());
 }
 
-int KRRtpStream::onFrame(const uint8_t *data, int length, int64_t timestamp, uint32_t extra)
+void KRRtpStream::linkSsrc()
 {
     if (!ssrcLinked) {
         rtcpTransport->setRemoteSsrc(rtpTransport->ssrc());
         ssrcLinked = true;
     }
+}
+
+int KRRtpStream::onFrame(const uint8_t *data, int length, int64_t timestamp, uint32_t extra)
+{
+    linkSsrc();
     if (userCb)
         userCb->onFrame(data, length, timestamp, extra);
+    return 0;
+}
+
+int KRRtpStream::onDamagedFrame(const uint8_t *data, int length, int64_t timestamp, uint32_t extra)
+{
+    linkSsrc();
+    if (userCb)
+        userCb->onDamagedFrame(data, length, timestamp, extra);
     return 0;
 }
 

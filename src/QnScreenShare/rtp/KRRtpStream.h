@@ -4,6 +4,7 @@
 #include "rtp/QnTransportDefault.h"
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -32,6 +33,13 @@ public:
     /// Frame callback of the library receiver (receive thread): links the RTCP routing to the
     /// received SSRC on the first frame, then passes the frame to the user callback unchanged.
     int onFrame(const uint8_t *data, int length, int64_t timestamp, uint32_t extra) override;
+    /// The same for a frame that arrived damaged; the user callback gets it as damaged too.
+    int onDamagedFrame(const uint8_t *data, int length, int64_t timestamp, uint32_t extra) override;
+
+    /// Called on the receive thread when the peer asks for a key frame (RTCP PLI or FIR), at
+    /// most once per QnRtpRtcp::kKeyframeRequestIntervalMs. Used by the next start; must not
+    /// block or call Stop.
+    void setKeyframeRequestHandler(std::function<void()> handler) { keyframeHandler = std::move(handler); }
 
     bool isRunning() const { return running.load(); }
     /// Counters of the library objects (zeroes when idle).
@@ -60,6 +68,7 @@ protected:
 private:
     void receiveLoop();
     void teardown();
+    void linkSsrc();
 
     std::thread receiveThread;
     std::atomic<bool> running{false};
@@ -69,5 +78,6 @@ private:
     std::unique_ptr<QnRtpRtcp> receiver;
     QnRtpFrameCb *userCb = nullptr;
     bool ssrcLinked = false;
+    std::function<void()> keyframeHandler;
     mutable std::mutex m_sendLock; ///< guards sender/receiver/transport pointers against Stop
 };

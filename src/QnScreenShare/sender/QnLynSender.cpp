@@ -25,6 +25,8 @@ QnLynSender::QnLynSender(QObject *parent, std::unique_ptr<QnAudioCaptrue> audio,
     if (injectedCapture)
         injectedCapture->setParent(this);
     capture->setFrameCallback([this](const QByteArray &i420, int w, int h) { onVideoFrame(i420, w, h); });
+    // The receiver lost a picture (RTCP PLI or FIR): the next one is encoded as an IDR.
+    videoStream.setKeyframeRequestHandler([] { H264Encoder::instance().requestKeyframe(); });
     if (!opusEncoder.createEncoder())
         qCCritical(lcSender) << "the Opus encoder cannot be created: mirroring runs without sound";
 }

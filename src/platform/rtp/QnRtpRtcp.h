@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 /// \file
 /// The real-time media library's interfaces: RTP/RTCP endpoints created by the library (senders
@@ -32,6 +33,12 @@ public:
     /// \a timestamp is the media time in milliseconds since the stream's first frame; \a extra is
     /// the frame's 32-bit RTP timestamp. The data is valid only during the call. Returns 0.
     virtual int onFrame(const uint8_t *data, int length, int64_t timestamp, uint32_t extra) = 0;
+    /// A frame of which some part (or a frame right before it) was lost: what arrived intact,
+    /// for the decoder to conceal the rest. By default handed to onFrame like any other.
+    virtual int onDamagedFrame(const uint8_t *data, int length, int64_t timestamp, uint32_t extra)
+    {
+        return onFrame(data, length, timestamp, extra);
+    }
 };
 
 /// Counters of one endpoint, for diagnostics and tests.
@@ -45,7 +52,13 @@ struct QnRtpStats
     uint64_t packetsLost = 0;     ///< sequence numbers skipped by the reorder window
     uint64_t duplicates = 0;      ///< duplicate or too-late packets dropped
     uint64_t framesDelivered = 0;
-    uint64_t framesDropped = 0; ///< incomplete or undecodable frames not handed on
+    uint64_t framesDropped = 0; ///< frames of which nothing could be handed on
+    uint64_t framesDamaged = 0; ///< frames handed on with a loss (onDamagedFrame)
+    uint64_t nalUnitsDropped = 0; ///< NAL units with a missing or malformed fragment
+    uint64_t pliSent = 0;         ///< receiver: Picture Loss Indications sent
+    uint64_t pliReceived = 0;     ///< sender: PLIs about our SSRC
+    uint64_t firReceived = 0;     ///< sender: new FIR commands about our SSRC
+    uint64_t keyframeRequests = 0; ///< sender: requests passed to the key frame handler
     uint64_t rtcpReceived = 0;
     uint64_t reportsReceived = 0; ///< report blocks about our own SSRC
     uint8_t lastFractionLost = 0; ///< from the peer's latest report block (1/256 units)
@@ -74,6 +87,12 @@ public:
     virtual int sendData(const uint8_t *data, int length, uint64_t timeMs) = 0;
     /// Hands the endpoint one received datagram, RTP or RTCP. Malformed input is dropped.
     virtual int incomingPacket(const uint8_t *data, int length) = 0;
+    /// Sender: called when the peer asks for a key frame (PLI or FIR), at most once per
+    /// kKeyframeRequestIntervalMs, on the thread that calls incomingPacket, without the
+    /// endpoint's lock. Set it before the transports are attached. Receivers ignore it.
+    virtual void setKeyframeRequestHandler(std::function<void()> handler) { (void)handler; }
+
+    static constexpr int kKeyframeRequestIntervalMs = 500;
 };
 
 QnRtpRtcp *CreateH264Sender();

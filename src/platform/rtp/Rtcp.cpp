@@ -10,6 +10,9 @@ constexpr uint8_t kSr = 200;
 constexpr uint8_t kRr = 201;
 constexpr uint8_t kSdes = 202;
 constexpr uint8_t kBye = 203;
+constexpr uint8_t kPsfb = 206;
+constexpr int kFmtPli = 1;
+constexpr int kFmtFir = 4;
 constexpr int kBlockSize = 24;
 
 ParseStatus readBlocks(const uint8_t *p, int available, int count, std::vector<RtcpReportBlock> &out)
@@ -88,6 +91,22 @@ ParseStatus parseRtcp(const uint8_t *data, int length, RtcpInfo &out)
                 return ParseStatus::Error;
         } else if (type == kBye) {
             out.hasBye = true;
+        } else if (type == kPsfb) {
+            // Common feedback header: packet sender SSRC, media source SSRC, then the FCI.
+            if (bodySize < 8)
+                return ParseStatus::Error;
+            const int fmt = count;
+            const uint8_t *fci = body + 8;
+            const int fciSize = bodySize - 8;
+            if (fmt == kFmtPli) {
+                if (out.pliMediaSsrcs.size() < size_t(kMaxFeedbackEntries))
+                    out.pliMediaSsrcs.push_back(rd32(body + 4));
+            } else if (fmt == kFmtFir) {
+                if (fciSize == 0 || fciSize % 8 != 0)
+                    return ParseStatus::Error;
+                for (int i = 0; i < fciSize && out.firEntries.size() < size_t(kMaxFeedbackEntries); i += 8)
+                    out.firEntries.push_back({rd32(fci + i), fci[i + 4]});
+            }
         }
         pos += size;
     }
@@ -128,6 +147,30 @@ std::vector<uint8_t> buildRtcpReport(uint32_t ssrc, const RtcpSenderInfo *sender
     s[9] = uint8_t(nameSize);
     std::copy(cname.begin(), cname.begin() + nameSize, s + 10);
     return out; // the end item and padding are the zero bytes left
+}
+
+std::vector<uint8_t> buildRtcpPli(uint32_t senderSsrc, uint32_t mediaSsrc)
+{
+    std::vector<uint8_t> out(12, 0);
+    out[0] = uint8_t(0x80 | kFmtPli);
+    out[1] = kPsfb;
+    wr16(out.data() + 2, 2);
+    wr32(out.data() + 4, senderSsrc);
+    wr32(out.data() + 8, mediaSsrc);
+    return out;
+}
+
+std::vector<uint8_t> buildRtcpFir(uint32_t senderSsrc, uint32_t mediaSsrc, uint8_t seq)
+{
+    std::vector<uint8_t> out(20, 0);
+    out[0] = uint8_t(0x80 | kFmtFir);
+    out[1] = kPsfb;
+    wr16(out.data() + 2, 4);
+    wr32(out.data() + 4, senderSsrc);
+    // The media source field of a FIR is 0; the target is named in the FCI entry.
+    wr32(out.data() + 12, mediaSsrc);
+    out[16] = seq;
+    return out;
 }
 
 uint64_t ntpNow()

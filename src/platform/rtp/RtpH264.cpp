@@ -10,10 +10,9 @@ namespace {
 
 constexpr uint8_t kStapA = 24;
 constexpr uint8_t kFuA = 28;
-constexpr uint8_t kNalSlice = 1;
 constexpr uint8_t kNalIdrSlice = 5;
 constexpr uint8_t kNalSps = 7;
-constexpr uint8_t kNalAud = 9;
+constexpr uint8_t kNalPps = 8;
 constexpr uint8_t kStartCode[4] = {0, 0, 0, 1};
 
 // Position of the next 00 00 01 at or after pos, or length.
@@ -93,9 +92,12 @@ void H264Depacketizer::reset()
 {
     m_reorder.reset();
     m_unit.clear();
+    m_fragment.clear();
+    m_lastSps.clear();
+    m_lastPps.clear();
     m_inUnit = false;
     m_inFragment = false;
-    m_lastEndedWithMarker = true;
+    m_fragmentBroken = false;
 }
 
 void H264Depacketizer::push(uint16_t seq, uint32_t timestamp, bool marker, const uint8_t *payload, int size,
@@ -112,151 +114,197 @@ void H264Depacketizer::push(uint16_t seq, uint32_t timestamp, bool marker, const
 void H264Depacketizer::beginUnit(uint32_t timestamp)
 {
     m_unit.clear();
+    m_fragment.clear();
     m_inUnit = true;
-    m_corrupt = false;
+    m_damaged = false;
     m_inFragment = false;
-    m_firstNalChecked = false;
-    m_startsCleanly = false;
-    m_gapBeforeUnit = false;
-    m_afterMarker = m_lastEndedWithMarker;
+    m_fragmentBroken = false;
+    m_unitHasSps = false;
+    m_unitHasPps = false;
+    m_idrOffset = -1;
     m_timestamp = timestamp;
+}
+
+void H264Depacketizer::dropFragment()
+{
+    if (m_inFragment) {
+        ++m_nalDropped;
+        m_damaged = true;
+    }
+    m_inFragment = false;
+    m_fragmentBroken = false;
+    m_fragment.clear();
 }
 
 void H264Depacketizer::finishUnit()
 {
     if (!m_inUnit)
         return;
+    dropFragment(); // a fragmented NAL unit that never ended
     m_inUnit = false;
-    // Packets lost right before this unit may have been its first ones, unless the previous unit
-    // closed with its marker and this one opens with a NAL that only starts an access unit.
-    const bool headLost = m_gapBeforeUnit && !(m_afterMarker && m_startsCleanly);
-    if (m_corrupt || m_inFragment || headLost || m_unit.empty()) {
+    if (m_unit.empty()) {
         ++m_dropped;
         return;
     }
+    if (m_idrOffset >= 0 && (!m_unitHasSps || !m_unitHasPps)) {
+        // An IDR slice without its parameter sets (lost, or sent only once): the last ones go in
+        // right before it, after any that did arrive with it.
+        std::vector<uint8_t> sets;
+        for (const std::vector<uint8_t> *set : {m_unitHasSps ? nullptr : &m_lastSps,
+                                                m_unitHasPps ? nullptr : &m_lastPps}) {
+            if (!set || set->empty())
+                continue;
+            sets.insert(sets.end(), kStartCode, kStartCode + 4);
+            sets.insert(sets.end(), set->begin(), set->end());
+            ++m_inserted;
+        }
+        if (int(m_unit.size() + sets.size()) <= kMaxAccessUnit)
+            m_unit.insert(m_unit.begin() + m_idrOffset, sets.begin(), sets.end());
+    }
     ++m_delivered;
-    m_sink(m_unit.data(), int(m_unit.size()), m_timestamp);
+    if (m_damaged)
+        ++m_damagedUnits;
+    m_sink(m_unit.data(), int(m_unit.size()), m_timestamp, m_damaged);
 }
 
-void H264Depacketizer::appendRaw(const uint8_t *data, int size)
+void H264Depacketizer::keepNal(const uint8_t *nal, int size)
 {
-    if (m_corrupt)
-        return;
-    if (int(m_unit.size()) + size > kMaxAccessUnit) {
-        m_corrupt = true;
+    if (size < 1 || (nal[0] & 0x80)) { // forbidden_zero_bit: the sender marks a damaged NAL unit
+        ++m_nalDropped;
+        m_damaged = true;
         return;
     }
-    m_unit.insert(m_unit.end(), data, data + size);
-}
-
-void H264Depacketizer::appendNal(const uint8_t *nal, int size)
-{
+    if (int(m_unit.size()) + 4 + size > kMaxAccessUnit) {
+        ++m_nalDropped;
+        m_damaged = true;
+        return;
+    }
     const uint8_t type = nal[0] & 0x1f;
-    if (!m_firstNalChecked) {
-        m_firstNalChecked = true;
-        // An AUD or SPS, or the first slice of a picture (first_mb_in_slice 0, a single 1 bit).
-        const bool firstSlice = (type == kNalSlice || type == kNalIdrSlice) && size > 1 && (nal[1] & 0x80);
-        m_startsCleanly = type == kNalAud || type == kNalSps || firstSlice;
+    if (type == kNalSps) {
+        m_lastSps.assign(nal, nal + size);
+        m_unitHasSps = true;
+    } else if (type == kNalPps) {
+        m_lastPps.assign(nal, nal + size);
+        m_unitHasPps = true;
+    } else if (type == kNalIdrSlice && m_idrOffset < 0) {
+        m_idrOffset = int(m_unit.size());
     }
-    if (nal[0] & 0x80) // forbidden_zero_bit: the sender marks a damaged unit
-        m_corrupt = true;
-    appendRaw(kStartCode, 4);
-    appendRaw(nal, size);
+    m_unit.insert(m_unit.end(), kStartCode, kStartCode + 4);
+    m_unit.insert(m_unit.end(), nal, nal + size);
+}
+
+void H264Depacketizer::parseStapA(const uint8_t *payload, int size)
+{
+    // The whole aggregate is checked before any of it is kept: a bad length spoils all of it.
+    int pos = 1;
+    bool valid = size > 1;
+    while (valid && pos < size) {
+        if (pos + 2 > size) {
+            valid = false;
+            break;
+        }
+        const int nalSize = rd16(payload + pos);
+        pos += 2;
+        if (nalSize == 0 || nalSize > size - pos)
+            valid = false;
+        pos += nalSize;
+    }
+    if (!valid) {
+        ++m_nalDropped;
+        m_damaged = true;
+        return;
+    }
+    for (pos = 1; pos < size;) {
+        const int nalSize = rd16(payload + pos);
+        keepNal(payload + pos + 2, nalSize);
+        pos += 2 + nalSize;
+    }
+}
+
+void H264Depacketizer::parseFuA(const uint8_t *payload, int size)
+{
+    const bool start = size >= 2 && (payload[1] & 0x80);
+    const bool end = size >= 2 && (payload[1] & 0x40);
+    if (size < 2 || (start && end)) {
+        // Malformed: the NAL unit it belongs to cannot be trusted.
+        m_damaged = true;
+        if (m_inFragment)
+            m_fragmentBroken = true;
+        else
+            ++m_nalDropped;
+        return;
+    }
+    const uint8_t header = uint8_t((payload[0] & 0xe0) | (payload[1] & 0x1f));
+    if (start) {
+        dropFragment(); // the previous one never ended
+        m_inFragment = true;
+        m_fragment.assign(1, header);
+    } else if (!m_inFragment) {
+        m_damaged = true; // its start was lost: nothing to rebuild until the next start
+        return;
+    } else if (m_fragment.empty() || m_fragment[0] != header) {
+        m_fragmentBroken = true; // a fragment of another NAL unit: the end of ours was lost
+    }
+    if (!m_fragmentBroken) {
+        if (int(m_unit.size() + m_fragment.size()) + size > kMaxAccessUnit)
+            m_fragmentBroken = true;
+        else
+            m_fragment.insert(m_fragment.end(), payload + 2, payload + size);
+    }
+    if (end) {
+        if (m_fragmentBroken) {
+            dropFragment();
+        } else {
+            keepNal(m_fragment.data(), int(m_fragment.size()));
+            m_inFragment = false;
+            m_fragment.clear();
+        }
+    }
 }
 
 void H264Depacketizer::parsePayload(const uint8_t *payload, int size)
 {
     if (size < 1) {
-        m_corrupt = true;
+        m_damaged = true;
+        if (m_inFragment)
+            m_fragmentBroken = true;
         return;
     }
     const uint8_t type = payload[0] & 0x1f;
-    if (type >= 1 && type <= 23) {
-        if (m_inFragment)
-            m_corrupt = true; // a fragmented unit never ended
-        m_inFragment = false;
-        appendNal(payload, size);
-    } else if (type == kStapA) {
-        if (m_inFragment)
-            m_corrupt = true;
-        m_inFragment = false;
-        int pos = 1;
-        if (pos >= size)
-            m_corrupt = true;
-        while (pos < size) {
-            if (pos + 2 > size) {
-                m_corrupt = true;
-                return;
-            }
-            const int nalSize = rd16(payload + pos);
-            pos += 2;
-            if (nalSize == 0 || nalSize > size - pos) {
-                m_corrupt = true;
-                return;
-            }
-            appendNal(payload + pos, nalSize);
-            pos += nalSize;
-        }
-    } else if (type == kFuA) {
-        if (size < 2) {
-            m_corrupt = true;
-            return;
-        }
-        const bool start = payload[1] & 0x80;
-        const bool end = payload[1] & 0x40;
-        if (start && end) {
-            m_corrupt = true;
-            return;
-        }
-        if (start) {
-            if (m_inFragment)
-                m_corrupt = true;
-            const uint8_t header = uint8_t((payload[0] & 0xe0) | (payload[1] & 0x1f));
-            std::vector<uint8_t> first(size_t(size - 1));
-            first[0] = header;
-            std::memcpy(first.data() + 1, payload + 2, size_t(size - 2));
-            appendNal(first.data(), int(first.size()));
-            m_inFragment = true;
-        } else {
-            if (!m_inFragment) {
-                m_corrupt = true; // its start was lost or never sent
-                return;
-            }
-            appendRaw(payload + 2, size - 2);
-        }
-        if (end)
-            m_inFragment = false;
-    } else {
-        m_corrupt = true; // not part of packetization-mode 1
+    if (type == kFuA) {
+        parseFuA(payload, size);
+        return;
     }
+    dropFragment(); // anything else ends a fragmented NAL unit that is still open
+    if (type >= 1 && type <= 23)
+        keepNal(payload, size);
+    else if (type == kStapA)
+        parseStapA(payload, size);
+    else
+        m_damaged = true; // not part of packetization-mode 1
 }
 
 void H264Depacketizer::onPacket(const RtpQueued &packet, int lostBefore)
 {
     if (m_inUnit && packet.timestamp != m_timestamp) {
-        // The open unit lacks its marker. With exactly one packet lost, that was its marker
-        // packet, and the new unit is whole from here; otherwise the loss may reach into either.
-        const bool onlyMarkerLost = lostBefore == 1;
+        // A new unit began without the marker of the open one: with a loss in between, the open
+        // unit lost its tail and the new one perhaps its head.
         if (lostBefore > 0)
-            m_corrupt = true;
+            m_damaged = true;
         finishUnit();
-        m_lastEndedWithMarker = false;
-        if (onlyMarkerLost) {
-            m_lastEndedWithMarker = true;
-            lostBefore = 0;
-        }
-    } else if (m_inUnit && lostBefore > 0) {
-        m_corrupt = true;
     }
     if (!m_inUnit) {
         beginUnit(packet.timestamp);
-        m_gapBeforeUnit = lostBefore > 0;
+        if (lostBefore > 0)
+            m_damaged = true; // its head, or a whole unit before it, was lost
+    } else if (lostBefore > 0) {
+        m_damaged = true;
+        if (m_inFragment)
+            m_fragmentBroken = true;
     }
     parsePayload(packet.payload.data(), int(packet.payload.size()));
-    if (packet.marker) {
+    if (packet.marker)
         finishUnit();
-        m_lastEndedWithMarker = true;
-    }
 }
 
 } // namespace qnrtp

@@ -36,51 +36,68 @@ public:
 /// RFC 6184 receiver side: reorders packets, rebuilds access units (single NAL, STAP-A, FU-A)
 /// and hands them on in Annex-B form (4-byte start codes).
 ///
-/// An access unit is handed on only when every one of its packets arrived and parsed cleanly;
-/// a loss or a malformed packet drops the unit it falls in (and the following unit when the lost
-/// packets may have been its head). Later units go on; the decoder conceals until the next key
-/// frame. Not thread-safe: the owner locks.
+/// Reassembly works per NAL unit: a NAL unit whose packets all arrived intact is kept; one with a
+/// missing or malformed fragment is dropped. An access unit goes on with whatever NAL units it
+/// kept, flagged as damaged when anything of it (or a whole unit before it) was lost, so the
+/// decoder conceals instead of stalling. Parameter sets are passed on as they arrive; the last
+/// SPS and PPS are remembered and put back in front of an IDR slice whose unit came without them.
+/// A unit of which nothing was kept is counted as dropped. Not thread-safe: the owner locks.
 class H264Depacketizer
 {
 public:
     static constexpr int kMaxAccessUnit = 4 * 1024 * 1024;
 
-    using Sink = std::function<void(const uint8_t *data, int size, uint32_t rtpTimestamp)>;
+    /// One access unit; \a damaged when part of it, or a unit right before it, was lost.
+    using Sink = std::function<void(const uint8_t *data, int size, uint32_t rtpTimestamp, bool damaged)>;
 
     explicit H264Depacketizer(Sink sink);
 
     /// One RTP packet of the accepted SSRC and payload type.
     void push(uint16_t seq, uint32_t timestamp, bool marker, const uint8_t *payload, int size, int64_t nowMs);
-    /// Forgets everything (new SSRC).
+    /// Forgets everything (new SSRC), the remembered parameter sets included.
     void reset();
 
     uint64_t lost() const { return m_reorder.lost(); }
     uint64_t duplicates() const { return m_reorder.duplicates(); }
     uint64_t framesDelivered() const { return m_delivered; }
+    /// Units of which nothing could be handed on.
     uint64_t framesDropped() const { return m_dropped; }
+    /// Units handed on with the damaged flag.
+    uint64_t framesDamaged() const { return m_damagedUnits; }
+    /// NAL units dropped for a missing fragment or a malformed packet.
+    uint64_t nalUnitsDropped() const { return m_nalDropped; }
+    /// Parameter sets put back in front of IDR slices.
+    uint64_t parameterSetsInserted() const { return m_inserted; }
 
 private:
     void onPacket(const RtpQueued &packet, int lostBefore);
     void beginUnit(uint32_t timestamp);
     void finishUnit();
-    void appendNal(const uint8_t *nal, int size);
-    void appendRaw(const uint8_t *data, int size);
+    void keepNal(const uint8_t *nal, int size);
+    void dropFragment();
     void parsePayload(const uint8_t *payload, int size);
+    void parseStapA(const uint8_t *payload, int size);
+    void parseFuA(const uint8_t *payload, int size);
 
     Sink m_sink;
     RtpReorderBuffer m_reorder;
-    std::vector<uint8_t> m_unit;
+    std::vector<uint8_t> m_unit;     ///< kept NAL units of the open access unit (Annex B)
+    std::vector<uint8_t> m_fragment; ///< the FU-A NAL unit being rebuilt (header byte first)
+    std::vector<uint8_t> m_lastSps;
+    std::vector<uint8_t> m_lastPps;
     bool m_inUnit = false;
-    bool m_corrupt = false;
+    bool m_damaged = false;
     bool m_inFragment = false;
-    bool m_firstNalChecked = false;
-    bool m_startsCleanly = false; ///< first NAL can only open an access unit
-    bool m_gapBeforeUnit = false;
-    bool m_lastEndedWithMarker = true;
-    bool m_afterMarker = true; ///< the unit being built follows one closed by its marker
+    bool m_fragmentBroken = false;
+    bool m_unitHasSps = false;
+    bool m_unitHasPps = false;
+    int m_idrOffset = -1; ///< position of the first IDR slice in m_unit, or -1
     uint32_t m_timestamp = 0;
     uint64_t m_delivered = 0;
     uint64_t m_dropped = 0;
+    uint64_t m_damagedUnits = 0;
+    uint64_t m_nalDropped = 0;
+    uint64_t m_inserted = 0;
 };
 
 } // namespace qnrtp

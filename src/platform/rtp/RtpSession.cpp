@@ -151,23 +151,59 @@ void RtpSender::sendReport(uint64_t timeMs)
         ++m_stats.rtcpSent;
 }
 
-int RtpSender::incomingPacket(const uint8_t *data, int length)
+void RtpSender::setKeyframeRequestHandler(std::function<void()> handler)
 {
     std::lock_guard<std::mutex> guard(m_lock);
-    RtcpInfo info;
-    if (!looksLikeRtcp(data, length) || parseRtcp(data, length, info) != ParseStatus::Used) {
-        ++m_stats.packetsRejected;
-        return 0;
+    m_keyframeHandler = std::move(handler);
+}
+
+int RtpSender::incomingPacket(const uint8_t *data, int length)
+{
+    std::function<void()> handler;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        RtcpInfo info;
+        if (!looksLikeRtcp(data, length) || parseRtcp(data, length, info) != ParseStatus::Used) {
+            ++m_stats.packetsRejected;
+            return 0;
+        }
+        ++m_stats.rtcpReceived;
+        for (const RtcpReportBlock &block : info.blocks) {
+            if (block.ssrc != m_ssrc)
+                continue;
+            ++m_stats.reportsReceived;
+            m_stats.lastFractionLost = block.fractionLost;
+            qCDebug(lcRtp) << "stream" << m_streamId << "report: lost" << block.cumulativeLost << "fraction"
+                           << block.fractionLost << "jitter" << block.jitter;
+        }
+        bool wanted = false;
+        for (uint32_t media : info.pliMediaSsrcs) {
+            if (media == m_ssrc) {
+                ++m_stats.pliReceived;
+                wanted = true;
+            }
+        }
+        for (const RtcpFirEntry &entry : info.firEntries) {
+            // A repeated sequence number is a retransmission of a request already honoured.
+            if (entry.ssrc != m_ssrc || (m_haveFirSeq && entry.seq == m_lastFirSeq))
+                continue;
+            m_haveFirSeq = true;
+            m_lastFirSeq = entry.seq;
+            ++m_stats.firReceived;
+            wanted = true;
+        }
+        const uint64_t nowMs = steadyMs();
+        if (wanted && m_keyframeHandler &&
+            (!m_keyframeRequested || nowMs - m_lastKeyframeRequestMs >= uint64_t(kKeyframeRequestIntervalMs))) {
+            m_keyframeRequested = true;
+            m_lastKeyframeRequestMs = nowMs;
+            ++m_stats.keyframeRequests;
+            handler = m_keyframeHandler;
+            qCDebug(lcRtp) << "stream" << m_streamId << "peer asks for a key frame";
+        }
     }
-    ++m_stats.rtcpReceived;
-    for (const RtcpReportBlock &block : info.blocks) {
-        if (block.ssrc != m_ssrc)
-            continue;
-        ++m_stats.reportsReceived;
-        m_stats.lastFractionLost = block.fractionLost;
-        qCDebug(lcRtp) << "stream" << m_streamId << "report: lost" << block.cumulativeLost << "fraction"
-                       << block.fractionLost << "jitter" << block.jitter;
-    }
+    if (handler)
+        handler();
     return 0;
 }
 
@@ -178,11 +214,12 @@ RtpReceiver::RtpReceiver(PayloadKind kind)
     : m_clock(kind == PayloadKind::H264 ? kVideoClock : kAudioClock), m_ssrc(randomU32())
 {
     m_stats.ssrc = m_ssrc;
-    auto sink = [this](const uint8_t *data, int size, uint32_t ts) { deliver(data, size, ts); };
     if (kind == PayloadKind::H264)
-        m_h264 = std::make_unique<H264Depacketizer>(sink);
+        m_h264 = std::make_unique<H264Depacketizer>(
+            [this](const uint8_t *data, int size, uint32_t ts, bool damaged) { deliver(data, size, ts, damaged); });
     else
-        m_opus = std::make_unique<OpusDepacketizer>(sink);
+        m_opus = std::make_unique<OpusDepacketizer>(
+            [this](const uint8_t *data, int size, uint32_t ts) { deliver(data, size, ts, false); });
 }
 
 void RtpReceiver::setStreamId(uint32_t) {}
@@ -203,6 +240,8 @@ QnRtpStats RtpReceiver::stats() const
         stats.duplicates = m_h264->duplicates();
         stats.framesDelivered = m_h264->framesDelivered();
         stats.framesDropped = m_h264->framesDropped();
+        stats.framesDamaged = m_h264->framesDamaged();
+        stats.nalUnitsDropped = m_h264->nalUnitsDropped();
     } else {
         stats.packetsLost = m_opus->lost();
         stats.duplicates = m_opus->duplicates();
@@ -233,7 +272,7 @@ int RtpReceiver::sendData(const uint8_t *, int, uint64_t)
     return -1;
 }
 
-void RtpReceiver::deliver(const uint8_t *data, int size, uint32_t rtpTimestamp)
+void RtpReceiver::deliver(const uint8_t *data, int size, uint32_t rtpTimestamp, bool damaged)
 {
     if (!m_haveTimestamp) {
         m_haveTimestamp = true;
@@ -242,8 +281,13 @@ void RtpReceiver::deliver(const uint8_t *data, int size, uint32_t rtpTimestamp)
         m_extendedTimestamp += int32_t(rtpTimestamp - m_lastRawTimestamp);
     }
     m_lastRawTimestamp = rtpTimestamp;
-    if (m_frameCb)
-        m_frameCb->onFrame(data, size, m_extendedTimestamp * 1000 / int64_t(m_clock), rtpTimestamp);
+    if (!m_frameCb)
+        return;
+    const int64_t timeMs = m_extendedTimestamp * 1000 / int64_t(m_clock);
+    if (damaged)
+        m_frameCb->onDamagedFrame(data, size, timeMs, rtpTimestamp);
+    else
+        m_frameCb->onFrame(data, size, timeMs, rtpTimestamp);
 }
 
 void RtpReceiver::lockSource(uint32_t ssrc, uint16_t seq)
@@ -261,6 +305,7 @@ void RtpReceiver::lockSource(uint32_t ssrc, uint16_t seq)
     m_haveTransit = false;
     m_jitter = 0;
     m_lastSr = 0;
+    m_pliSent = false;
     m_haveTimestamp = false;
     if (m_h264)
         m_h264->reset();
@@ -287,11 +332,10 @@ void RtpReceiver::updateStatistics(uint16_t seq, uint32_t rtpTimestamp, uint64_t
     m_lastTransit = transit;
 }
 
-void RtpReceiver::sendReport(uint64_t nowMs)
+RtcpReportBlock RtpReceiver::reportBlock(uint64_t nowMs)
 {
-    m_lastReportMs = nowMs;
-    if (!m_rtcp || !m_locked)
-        return;
+    // RFC 3550 section 6.4.1 and appendix A.3: cumulative loss over the whole reception (negative
+    // with duplicates), fraction lost over the interval since the previous report.
     RtcpReportBlock block;
     block.ssrc = m_remoteSsrc;
     const uint32_t extendedMax = m_cycles + m_maxSeq;
@@ -308,9 +352,38 @@ void RtpReceiver::sendReport(uint64_t nowMs)
     block.jitter = uint32_t(m_jitter);
     block.lastSr = m_lastSr;
     block.delaySinceLastSr = m_lastSr ? uint32_t((nowMs - m_lastSrArrivalMs) * 65536 / 1000) : 0;
+    return block;
+}
+
+void RtpReceiver::sendReport(uint64_t nowMs)
+{
+    m_lastReportMs = nowMs;
+    if (!m_rtcp || !m_locked)
+        return;
+    const RtcpReportBlock block = reportBlock(nowMs);
     const std::vector<uint8_t> report = buildRtcpReport(m_ssrc, nullptr, &block, cnameFor(m_ssrc));
     if (m_rtcp->sendPacket(report.data(), int(report.size())) >= 0)
         ++m_stats.rtcpSent;
+}
+
+void RtpReceiver::sendPictureLoss(uint64_t nowMs)
+{
+    if (!m_rtcp || !m_locked)
+        return;
+    if (m_pliSent && nowMs - m_lastPliMs < uint64_t(kPliIntervalMs))
+        return;
+    m_pliSent = true;
+    m_lastPliMs = nowMs;
+    // A compound packet (RFC 4585 section 3.1): receiver report, SDES, then the indication.
+    m_lastReportMs = nowMs;
+    const RtcpReportBlock block = reportBlock(nowMs);
+    std::vector<uint8_t> packet = buildRtcpReport(m_ssrc, nullptr, &block, cnameFor(m_ssrc));
+    const std::vector<uint8_t> pli = buildRtcpPli(m_ssrc, m_remoteSsrc);
+    packet.insert(packet.end(), pli.begin(), pli.end());
+    if (m_rtcp->sendPacket(packet.data(), int(packet.size())) >= 0) {
+        ++m_stats.rtcpSent;
+        ++m_stats.pliSent;
+    }
 }
 
 int RtpReceiver::incomingPacket(const uint8_t *data, int length)
@@ -346,10 +419,13 @@ int RtpReceiver::incomingPacket(const uint8_t *data, int length)
     m_lastRemoteMs = nowMs;
     ++m_stats.packetsReceived;
     updateStatistics(header.seq, header.timestamp, nowUs);
-    if (m_h264)
+    if (m_h264) {
+        const uint64_t lostBefore = m_h264->framesDamaged() + m_h264->framesDropped();
         m_h264->push(header.seq, header.timestamp, header.marker, header.payload, header.payloadSize,
                      int64_t(nowMs));
-    else
+        if (m_h264->framesDamaged() + m_h264->framesDropped() != lostBefore)
+            sendPictureLoss(nowMs);
+    } else
         m_opus->push(header.seq, header.timestamp, header.marker, header.payload, header.payloadSize,
                      int64_t(nowMs));
     if (nowMs - m_lastReportMs >= uint64_t(kReportIntervalMs))

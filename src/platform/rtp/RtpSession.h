@@ -1,6 +1,7 @@
 #pragma once
 
 #include "QnRtpRtcp.h"
+#include "Rtcp.h"
 #include "RtpH264.h"
 #include "RtpOpus.h"
 
@@ -12,9 +13,10 @@ namespace qnrtp {
 
 enum class PayloadKind { H264, Opus };
 
-/// Sending endpoint: packetises frames into RTP, sends RTCP sender reports every few seconds
-/// and reads the peer's receiver reports. sendData runs on the producing thread,
-/// incomingPacket on the receive thread; both take m_lock.
+/// Sending endpoint: packetises frames into RTP, sends RTCP sender reports every few seconds,
+/// reads the peer's receiver reports and honours its key frame requests (PLI, FIR) through the
+/// key frame handler. sendData runs on the producing thread, incomingPacket on the receive
+/// thread; both take m_lock.
 class RtpSender : public QnRtpRtcp
 {
 public:
@@ -29,6 +31,7 @@ public:
     void stop() override;
     int sendData(const uint8_t *data, int length, uint64_t timeMs) override;
     int incomingPacket(const uint8_t *data, int length) override;
+    void setKeyframeRequestHandler(std::function<void()> handler) override;
 
 private:
     uint32_t timestampFor(const uint8_t *data, int length, uint64_t timeMs, bool &marker);
@@ -50,18 +53,26 @@ private:
     uint32_t m_nextAudioTimestamp = 0;
     bool m_reportSent = false;
     uint64_t m_lastReportMs = 0;
+    std::function<void()> m_keyframeHandler;
+    bool m_keyframeRequested = false;
+    uint64_t m_lastKeyframeRequestMs = 0;
+    bool m_haveFirSeq = false;
+    uint8_t m_lastFirSeq = 0;
     QnRtpStats m_stats;
 };
 
 /// Receiving endpoint: accepts one payload type and one SSRC (the first seen; another one only
 /// after the current has been silent for kSsrcTimeoutMs), reorders, drops duplicates, hands on
-/// whole frames to the frame callback on the receive thread (with m_lock held: the callback must
-/// not call back into this endpoint), and answers with RTCP receiver reports.
+/// frames to the frame callback on the receive thread (with m_lock held: the callback must not
+/// call back into this endpoint), and answers with RTCP receiver reports. A video picture that
+/// was lost or arrived damaged makes it send a Picture Loss Indication (with a receiver report,
+/// as a compound packet), at most one per kPliIntervalMs.
 class RtpReceiver : public QnRtpRtcp
 {
 public:
     static constexpr int kReportIntervalMs = 3000;
     static constexpr int kSsrcTimeoutMs = 1500;
+    static constexpr int kPliIntervalMs = 500;
 
     explicit RtpReceiver(PayloadKind kind);
 
@@ -74,10 +85,12 @@ public:
     int incomingPacket(const uint8_t *data, int length) override;
 
 private:
-    void deliver(const uint8_t *data, int size, uint32_t rtpTimestamp);
+    void deliver(const uint8_t *data, int size, uint32_t rtpTimestamp, bool damaged);
     void lockSource(uint32_t ssrc, uint16_t seq);
     void updateStatistics(uint16_t seq, uint32_t rtpTimestamp, uint64_t nowUs);
+    RtcpReportBlock reportBlock(uint64_t nowMs);
     void sendReport(uint64_t nowMs);
+    void sendPictureLoss(uint64_t nowMs);
 
     mutable std::mutex m_lock;
     const uint32_t m_clock;
@@ -105,6 +118,8 @@ private:
     uint32_t m_lastSr = 0;
     uint64_t m_lastSrArrivalMs = 0;
     uint64_t m_lastReportMs = 0;
+    bool m_pliSent = false;
+    uint64_t m_lastPliMs = 0;
     // Media time of delivered frames.
     bool m_haveTimestamp = false;
     uint32_t m_lastRawTimestamp = 0;

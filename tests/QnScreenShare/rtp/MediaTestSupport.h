@@ -68,7 +68,7 @@ inline QList<EncodedFrame> encodeClip(int w, int h, int fps, int count)
     return frames;
 }
 
-// Collects delivered frames from the receive thread.
+// Collects delivered frames from the receive thread, with the damaged flag of each.
 class FrameCollector : public QnRtpFrameCb
 {
 public:
@@ -77,7 +77,20 @@ public:
         std::lock_guard<std::mutex> locker(lock);
         frames.append(QByteArray(reinterpret_cast<const char *>(data), length));
         timestamps.append(timestamp);
+        damaged.append(false);
         return 0;
+    }
+    int onDamagedFrame(const uint8_t *data, int length, int64_t timestamp, uint32_t extra) override
+    {
+        onFrame(data, length, timestamp, extra);
+        std::lock_guard<std::mutex> locker(lock);
+        damaged.last() = true;
+        return 0;
+    }
+    QList<bool> takeDamaged()
+    {
+        std::lock_guard<std::mutex> locker(lock);
+        return damaged;
     }
     int count()
     {
@@ -92,6 +105,7 @@ public:
     std::mutex lock; // std::mutex: visible to ThreadSanitizer
     QList<QByteArray> frames;
     QList<int64_t> timestamps;
+    QList<bool> damaged;
 };
 
 // A base port with \a count consecutive free UDP ports on loopback (checked by binding them).

@@ -1,5 +1,7 @@
-// H.264 over a lossy relay (fixed seed): no incomplete frame is handed on, nothing stalls, and
-// decoding is exact again from the next key frame that arrives whole.
+// H.264 over a lossy relay (fixed seed): access units are handed on with every NAL unit that
+// arrived whole (and only those), flagged damaged when something is missing; nothing stalls, the
+// decoder makes a picture of nearly every unit, and decoding is exact again from the next key
+// frame that arrives whole.
 #include "MediaTestSupport.h"
 
 #include "LossRelay.h"
@@ -7,6 +9,7 @@
 #include "rtp/KRH264Stream.h"
 
 #include <QCryptographicHash>
+#include <QSet>
 #include <QtTest>
 
 using namespace mediatest;
@@ -102,44 +105,85 @@ void TstRtpLossRelay::lossyPath()
     QVERIFY(counters.reordered > 0);
     QVERIFY(counters.duplicated > 0);
 
-    QHash<QByteArray, int> indexOf;
-    for (int f = 0; f < m_clip.size(); ++f)
-        indexOf.insert(m_clip[f].unit, f);
+    // Every slice NAL unit belongs to one sent frame; parameter sets repeat, so they are only
+    // checked to be ones that were sent.
+    QHash<QByteArray, int> frameOfSlice;
+    QSet<QByteArray> parameterSets;
+    for (int f = 0; f < m_clip.size(); ++f) {
+        const QByteArray &unit = m_clip[f].unit;
+        for (const qnrtp::NalRef &nal :
+             qnrtp::splitAnnexB(reinterpret_cast<const uint8_t *>(unit.constData()), unit.size())) {
+            const QByteArray bytes(reinterpret_cast<const char *>(nal.data), nal.size);
+            const int type = nal.data[0] & 0x1f;
+            if (type == 1 || type == 5)
+                frameOfSlice.insert(bytes, f);
+            else
+                parameterSets.insert(bytes);
+        }
+    }
     LumaHasher hasher;
     KRH264Decoder decoder;
     QCOMPARE(decoder.Init(&hasher), 0);
     int previous = -1;
-    bool clean = false;
-    int exact = 0;
+    int damagedUnits = 0;
     const QList<QByteArray> delivered = collector.take();
-    for (const QByteArray &unit : delivered) {
-        // Every unit handed on is exactly one that was sent, in order, each at most once.
-        QVERIFY2(indexOf.contains(unit), "an incomplete or altered access unit was handed on");
-        const int index = indexOf.value(unit);
-        QVERIFY(index > previous);
-        if (m_clip[index].keyframe)
-            clean = true;
-        else if (index != previous + 1)
-            clean = false; // a reference is missing until the next key frame
-        previous = index;
+    const QList<bool> damaged = collector.takeDamaged();
+    QCOMPARE(damaged.size(), delivered.size());
+    QList<int> deliveredFrames;
+    for (int i = 0; i < delivered.size(); ++i) {
+        const QByteArray &unit = delivered[i];
+        QVERIFY(unit.startsWith(QByteArray("\0\0\0\1", 4)));
+        // Only whole NAL units of one frame, in order, each frame at most once.
+        int frame = -1;
+        int slices = 0;
+        for (const qnrtp::NalRef &nal :
+             qnrtp::splitAnnexB(reinterpret_cast<const uint8_t *>(unit.constData()), unit.size())) {
+            const QByteArray bytes(reinterpret_cast<const char *>(nal.data), nal.size);
+            const int type = nal.data[0] & 0x1f;
+            if (type == 1 || type == 5) {
+                QVERIFY2(frameOfSlice.contains(bytes), "an incomplete or altered slice was handed on");
+                const int f = frameOfSlice.value(bytes);
+                QVERIFY(frame < 0 || frame == f);
+                frame = f;
+                ++slices;
+            } else {
+                QVERIFY2(parameterSets.contains(bytes), "an altered NAL unit was handed on");
+            }
+        }
+        if (frame < 0)
+            continue; // parameter sets only: their slices were lost
+        QVERIFY(frame > previous);
+        previous = frame;
+        deliveredFrames.append(frame);
+        // A unit handed on as whole is exactly the one sent.
+        if (!damaged[i])
+            QCOMPARE(unit, m_clip[frame].unit);
+        damagedUnits += damaged[i] ? 1 : 0;
         const int before = hasher.hashes.size();
-        decoder.DecodeFrame(reinterpret_cast<const uint8_t *>(unit.constData()), unit.size(), 0, 0);
-        if (clean) {
+        decoder.DecodeFrame(reinterpret_cast<const uint8_t *>(unit.constData()), unit.size(), 0, 0, damaged[i]);
+        if (frame >= kLossyFrames) {
+            // The clean interval arrives whole and decodes exactly, from its key frame on (its
+            // first unit may still be flagged for the loss of the unit before it).
+            QCOMPARE(unit, m_clip[frame].unit);
             QCOMPARE(hasher.hashes.size(), before + 1);
-            QCOMPARE(hasher.hashes.last(), m_reference[index]);
-            ++exact;
+            QCOMPARE(hasher.hashes.last(), m_reference[frame]);
         }
     }
-    // The clean interval at the end decoded exactly, from its key frame on.
     for (int f = kLossyFrames; f < m_clip.size(); ++f)
-        QVERIFY(indexOf.contains(m_clip[f].unit) && delivered.contains(m_clip[f].unit));
+        QVERIFY(deliveredFrames.contains(f));
     const QnRtpStats stats = receiver.receiverStats();
     QVERIFY(stats.packetsLost > 0);
     QVERIFY(stats.duplicates > 0);
-    QVERIFY(stats.framesDropped > 0);
-    qInfo("loss %.0f%%: %d of %d units delivered, %d decoded exactly, %llu packets lost, %llu units dropped",
-          loss * 100, int(delivered.size()), int(m_clip.size()), exact, (unsigned long long)stats.packetsLost,
-          (unsigned long long)stats.framesDropped);
+    QVERIFY(stats.nalUnitsDropped > 0);
+    QCOMPARE(stats.framesDamaged, uint64_t(damagedUnits));
+    QVERIFY(damagedUnits > 0);
+    // Lost pictures are reported (the path back to a sender is tested with the media sender).
+    QVERIFY(stats.pliSent > 0);
+    qInfo("loss %.0f%%: %d of %d frames handed on (%d damaged), %d pictures decoded, %llu packets lost, "
+          "%llu NAL units dropped, %llu PLI",
+          loss * 100, int(deliveredFrames.size()), int(m_clip.size()), damagedUnits, int(hasher.hashes.size()),
+          (unsigned long long)stats.packetsLost, (unsigned long long)stats.nalUnitsDropped,
+          (unsigned long long)stats.pliSent);
     relay.stop();
 }
 

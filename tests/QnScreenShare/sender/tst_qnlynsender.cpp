@@ -1,6 +1,11 @@
 #include "../mediatest/MediaTestUtil.h"
+#include "LossRelay.h"
 #include "receiver/QnLynServer.h"
+#include "rtp/Rtcp.h"
+#include "rtp/RtpPacket.h"
 #include "sender/QnLynSender.h"
+
+#include <QElapsedTimer>
 
 #include <QFile>
 #include <QNetworkDatagram>
@@ -21,6 +26,7 @@ private Q_SLOTS:
     void ffmpegDecodesMirroring();
     void restartChangesSizeOnReceiver();
     void nothingSentAfterStop();
+    void keyframeFollowsPictureLoss();
 
 private:
     static QString sdp(int base);
@@ -232,6 +238,114 @@ void TestQnLynSender::nothingSentAfterStop()
     QVERIFY(drain() > 0);
     QTest::qWait(400);
     QCOMPARE(drain(), 0);
+}
+
+namespace {
+
+// True when the RTP datagram opens an IDR slice (single NAL unit, FU-A start or inside STAP-A).
+bool opensIdr(const uint8_t *data, int length)
+{
+    qnrtp::RtpHeader h;
+    if (qnrtp::parseRtp(data, length, h) != qnrtp::ParseStatus::Used || h.payloadSize < 2)
+        return false;
+    const uint8_t *p = h.payload;
+    const int type = p[0] & 0x1f;
+    if (type == 5)
+        return true;
+    if (type == 28)
+        return (p[1] & 0x80) && (p[1] & 0x1f) == 5;
+    if (type == 24) {
+        for (int pos = 1; pos + 2 < h.payloadSize;) {
+            const int size = qnrtp::rd16(p + pos);
+            if (size < 1 || pos + 2 + size > h.payloadSize)
+                break;
+            if ((p[pos + 2] & 0x1f) == 5)
+                return true;
+            pos += 2 + size;
+        }
+    }
+    return false;
+}
+
+bool carriesPli(const uint8_t *data, int length)
+{
+    qnrtp::RtcpInfo info;
+    return qnrtp::parseRtcp(data, length, info) == qnrtp::ParseStatus::Used && !info.pliMediaSsrcs.empty();
+}
+
+} // namespace
+
+void TestQnLynSender::keyframeFollowsPictureLoss()
+{
+    // Our sender -> loss relay (10 %) -> our receiving pipeline. The relay reads the stream as
+    // the sender emits it and the RTCP coming back: every PLI is answered by an IDR.
+    const int relayBase = MediaTestUtil::freePortBlock();
+    const int local = MediaTestUtil::freePortBlock();
+    const int receiverBase = MediaTestUtil::freePortBlock();
+    const int nowhere = MediaTestUtil::freePortBlock();
+    std::atomic<int> pictures{0};
+    QnLynServer receiver;
+    connect(
+        &receiver, &QnLynServer::yuvData, &receiver, [&](const QByteArray &, int, int) { ++pictures; },
+        Qt::DirectConnection);
+    QVERIFY(receiver.startServer(QStringLiteral("127.0.0.1"), receiverBase, QStringLiteral("127.0.0.1"), nowhere));
+
+    std::mutex mutex;
+    QElapsedTimer clock;
+    clock.start();
+    QList<qint64> pliTimes, idrTimes;
+    LossRelay relay(20261211);
+    relay.setImpairment({0.10, 0.05, 0.01});
+    relay.setTap([&](int route, bool toTarget, const uint8_t *data, int length) {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (route == 0 && toTarget && opensIdr(data, length))
+            idrTimes << clock.elapsed();
+        else if (route == 1 && !toTarget && carriesPli(data, length))
+            pliTimes << clock.elapsed();
+    });
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(relay.addRoute(relayBase + i, receiverBase + i), relayBase + i);
+    QVERIFY(relay.start());
+
+    QnLynSender sender;
+    QVERIFY(sender.startSender(0, 640, 360, 30, QStringLiteral("127.0.0.1"), relayBase, local));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        ([&] {
+            std::lock_guard<std::mutex> lock(mutex);
+            return pliTimes.size() >= 4;
+        }()),
+        20000);
+    QTest::qWait(200);
+    sender.stopSender();
+    relay.stop();
+    const QnRtpStats rxStats = receiver.videoStats();
+    receiver.stopServer();
+
+    std::lock_guard<std::mutex> lock(mutex);
+    QVERIFY(pictures.load() > 0);
+    QVERIFY(rxStats.pliSent >= uint64_t(pliTimes.size()));
+    // The sender honours one request per 500 ms: judge the PLIs well clear of the previous one.
+    int judged = 0;
+    qint64 lastJudged = -1000000;
+    QStringList delays;
+    for (qint64 pli : pliTimes) {
+        if (pli - lastJudged < 600)
+            continue;
+        lastJudged = pli;
+        qint64 delay = -1;
+        for (qint64 idr : idrTimes) {
+            if (idr >= pli) {
+                delay = idr - pli;
+                break;
+            }
+        }
+        delays << QString::number(delay);
+        QVERIFY2(delay >= 0 && delay <= 100,
+                 qPrintable(QStringLiteral("PLI at %1 ms, next IDR after %2 ms").arg(pli).arg(delay)));
+        ++judged;
+    }
+    QVERIFY(judged >= 2);
+    qInfo("PLI to IDR (ms): %s", qPrintable(delays.join(' ')));
 }
 
 QTEST_MAIN(TestQnLynSender)

@@ -7,6 +7,7 @@
 
 #include <QtTest>
 
+#include <cstring>
 #include <functional>
 
 using namespace qnrtp;
@@ -52,21 +53,37 @@ QList<Packet> packetize(const QByteArray &unit, uint16_t &seq, uint32_t ts)
     return packets;
 }
 
-// Six access units: an IDR with parameter sets, then P frames of assorted sizes.
+// The NAL units of the sample stream, numbered: 0 SPS, 1 PPS, 2 IDR slice (4 FU-A fragments),
+// 3..8 P slices, 9 an IDR slice sent without parameter sets.
+QList<QByteArray> sampleNals()
+{
+    return {makeNal(0x67, 12, 1),  makeNal(0x68, 4, 2),    makeNal(0x65, 5000, 3), makeNal(0x41, 3000, 4),
+            makeNal(0x41, 500, 5), makeNal(0x41, 1400, 6), makeNal(0x41, 4000, 7), makeNal(0x41, 300, 9),
+            makeNal(0x41, 200, 8), makeNal(0x65, 2000, 10)};
+}
+
+// Seven access units as lists of NAL numbers: an IDR with parameter sets, P frames of assorted
+// sizes (frame 4 in two slices), and an IDR without parameter sets.
+const QList<QList<int>> kSampleFrames = {{0, 1, 2}, {3}, {4}, {5}, {6, 7}, {8}, {9}};
+
 QList<QList<QByteArray>> sampleStream()
 {
-    return {{makeNal(0x67, 12, 1), makeNal(0x68, 4, 2), makeNal(0x65, 5000, 3)},
-            {makeNal(0x41, 3000, 4)},
-            {makeNal(0x41, 500, 5)},
-            {makeNal(0x41, 1400, 6)},
-            {makeNal(0x41, 4000, 7)},
-            {makeNal(0x41, 200, 8)}};
+    const QList<QByteArray> nals = sampleNals();
+    QList<QList<QByteArray>> frames;
+    for (const QList<int> &frame : kSampleFrames) {
+        QList<QByteArray> units;
+        for (int n : frame)
+            units.append(nals[n]);
+        frames.append(units);
+    }
+    return frames;
 }
 
 struct Delivered
 {
     QList<QByteArray> units;
     QList<uint32_t> timestamps;
+    QList<bool> damaged;
 };
 
 void feed(H264Depacketizer &depacketizer, const QList<Packet> &packets)
@@ -94,6 +111,8 @@ enum Scenario {
     LostMarkerPacket,
     LostWholeFrame,
     LostParameterSet,
+    LostIdrFragment,
+    LostLastFragment,
     StapAParameterSets,
     StapAOverrun,
     StapATruncatedLength,
@@ -129,6 +148,9 @@ private slots:
     void rtcpRoundTrip();
     void rtcpMalformed_data();
     void rtcpMalformed();
+    void rtcpFeedbackWire();
+    void senderHonoursKeyframeRequests();
+    void receiverReportsPictureLoss();
 };
 
 void TstRtpPayload::packetizeSizes_data()
@@ -164,9 +186,10 @@ void TstRtpPayload::packetizeSizes()
         QCOMPARE(uint8_t(sent.last().payload[1]), uint8_t(0x40 | 5));
     }
     Delivered out;
-    H264Depacketizer depacketizer([&](const uint8_t *data, int size, uint32_t ts) {
+    H264Depacketizer depacketizer([&](const uint8_t *data, int size, uint32_t ts, bool damaged) {
         out.units.append(QByteArray(reinterpret_cast<const char *>(data), size));
         out.timestamps.append(ts);
+        out.damaged.append(damaged);
     });
     feed(depacketizer, sent);
     QCOMPARE(out.units.size(), 1);
@@ -197,7 +220,7 @@ void TstRtpPayload::startCodes()
     QFETCH(QByteArray, expected);
     uint16_t seq = 0;
     Delivered out;
-    H264Depacketizer depacketizer([&](const uint8_t *data, int size, uint32_t) {
+    H264Depacketizer depacketizer([&](const uint8_t *data, int size, uint32_t, bool) {
         out.units.append(QByteArray(reinterpret_cast<const char *>(data), size));
     });
     feed(depacketizer, packetize(input, seq, 0));
@@ -207,9 +230,28 @@ void TstRtpPayload::startCodes()
 
 void TstRtpPayload::depacketize_data()
 {
+    // Each expected unit as "frame:NAL numbers", with "!" when handed on as damaged. Complete NAL
+    // units are kept; only those with a missing or malformed fragment are dropped; a frame of
+    // which nothing is left is not handed on. Frame 6 is an IDR slice that came without
+    // parameter sets: the last ones received go in front of it.
     QTest::addColumn<Scenario>("scenario");
-    QTest::addColumn<QList<int>>("expected");
-    const QList<int> all = {0, 1, 2, 3, 4, 5};
+    QTest::addColumn<QStringList>("expected");
+    const QStringList all = {"0:0,1,2", "1:3", "2:4", "3:5", "4:6,7", "5:8", "6:0,1,9"};
+    auto allBut = [&](int frame, const QStringList &replacements = {}) {
+        QStringList out;
+        for (const QString &unit : all) {
+            const int f = unit.section(':', 0, 0).toInt();
+            bool replaced = false;
+            for (const QString &r : replacements)
+                if (r.section(':', 0, 0).toInt() == f) {
+                    out << r;
+                    replaced = true;
+                }
+            if (!replaced && f != frame)
+                out << unit;
+        }
+        return out;
+    };
     QTest::newRow("in order") << InOrder << all;
     QTest::newRow("sequence wrap") << SeqWrap << all;
     QTest::newRow("timestamp wrap") << TsWrap << all;
@@ -217,26 +259,31 @@ void TstRtpPayload::depacketize_data()
     QTest::newRow("reordered across frames") << ReorderAcrossFrames << all;
     QTest::newRow("every packet twice") << AllDuplicated << all;
     QTest::newRow("late duplicate") << LateDuplicate << all;
-    QTest::newRow("lost middle FU-A fragment") << LostMiddleFragment << QList<int>{0, 1, 2, 3, 5};
-    QTest::newRow("lost first FU-A fragment") << LostFirstFragment << QList<int>{0, 2, 3, 4, 5};
-    QTest::newRow("lost marker packet") << LostMarkerPacket << QList<int>{0, 2, 3, 4, 5};
-    QTest::newRow("lost whole frame") << LostWholeFrame << QList<int>{0, 1, 3, 4, 5};
-    QTest::newRow("lost parameter set") << LostParameterSet << QList<int>{1, 2, 3, 4, 5};
+    // The slice with the lost fragment goes; the other slice of its picture stays.
+    QTest::newRow("lost middle FU-A fragment") << LostMiddleFragment << allBut(-1, {"4:7!"});
+    QTest::newRow("lost last FU-A fragment") << LostLastFragment << allBut(-1, {"4:7!"});
+    QTest::newRow("lost first FU-A fragment") << LostFirstFragment << allBut(1);
+    QTest::newRow("lost marker packet") << LostMarkerPacket << allBut(1, {"2:4!"});
+    QTest::newRow("lost whole frame") << LostWholeFrame << allBut(2, {"3:5!"});
+    // Parameter sets are handed on even when the IDR slice they came with is lost.
+    QTest::newRow("lost IDR fragment") << LostIdrFragment << allBut(-1, {"0:0,1!"});
+    QTest::newRow("lost parameter set") << LostParameterSet << allBut(-1, {"0:0,2!", "6:0,9"});
     QTest::newRow("STAP-A parameter sets") << StapAParameterSets << all;
-    QTest::newRow("STAP-A overrun") << StapAOverrun << QList<int>{1, 2, 3, 4, 5};
-    QTest::newRow("STAP-A truncated length") << StapATruncatedLength << QList<int>{1, 2, 3, 4, 5};
-    QTest::newRow("FU-A start and end") << FuStartAndEnd << QList<int>{0, 1, 3, 4, 5};
-    QTest::newRow("FU-A too short") << FuTooShort << QList<int>{0, 1, 3, 4, 5};
-    QTest::newRow("STAP-B") << UnsupportedType << QList<int>{0, 1, 3, 4, 5};
-    QTest::newRow("empty payload") << EmptyPayload << QList<int>{0, 1, 3, 4, 5};
-    QTest::newRow("forbidden bit") << ForbiddenBit << QList<int>{0, 1, 3, 4, 5};
+    QTest::newRow("STAP-A overrun") << StapAOverrun << allBut(-1, {"0:0,1,2!"});
+    QTest::newRow("STAP-A truncated length") << StapATruncatedLength << allBut(-1, {"0:0,1,2!"});
+    QTest::newRow("FU-A start and end") << FuStartAndEnd << allBut(2);
+    QTest::newRow("FU-A too short") << FuTooShort << allBut(2);
+    QTest::newRow("STAP-B") << UnsupportedType << allBut(2);
+    QTest::newRow("empty payload") << EmptyPayload << allBut(2);
+    QTest::newRow("forbidden bit") << ForbiddenBit << allBut(2);
 }
 
 void TstRtpPayload::depacketize()
 {
     QFETCH(Scenario, scenario);
-    QFETCH(QList<int>, expected);
+    QFETCH(QStringList, expected);
     const QList<QList<QByteArray>> stream = sampleStream();
+    const QList<QByteArray> nals = sampleNals();
     uint16_t seq = scenario == SeqWrap ? 65530 : 1000;
     const uint32_t ts0 = scenario == TsWrap ? 0xfffff000u : 5000u;
     QList<QList<Packet>> frames;
@@ -267,6 +314,12 @@ void TstRtpPayload::depacketize()
         break;
     case LostMiddleFragment:
         frames[4].removeAt(1);
+        break;
+    case LostLastFragment:
+        frames[4].removeAt(2);
+        break;
+    case LostIdrFragment:
+        frames[0].removeAt(3);
         break;
     case LostFirstFragment:
         frames[1].removeFirst();
@@ -319,17 +372,28 @@ void TstRtpPayload::depacketize()
         packets.append(packets.first());
 
     Delivered out;
-    H264Depacketizer depacketizer([&](const uint8_t *data, int size, uint32_t ts) {
+    H264Depacketizer depacketizer([&](const uint8_t *data, int size, uint32_t ts, bool damaged) {
         out.units.append(QByteArray(reinterpret_cast<const char *>(data), size));
         out.timestamps.append(ts);
+        out.damaged.append(damaged);
     });
     feed(depacketizer, packets);
     QCOMPARE(out.units.size(), expected.size());
+    int damagedCount = 0;
     for (int i = 0; i < expected.size(); ++i) {
-        QCOMPARE(out.timestamps[i], ts0 + uint32_t(expected[i]) * 3000);
-        QCOMPARE(out.units[i], annexB(stream[expected[i]]));
+        const QString &unit = expected[i];
+        const int frame = unit.section(':', 0, 0).toInt();
+        QList<QByteArray> unitNals;
+        for (const QString &n : unit.section(':', 1).remove('!').split(','))
+            unitNals.append(nals[n.toInt()]);
+        QCOMPARE(out.timestamps[i], ts0 + uint32_t(frame) * 3000);
+        QCOMPARE(out.units[i], annexB(unitNals));
+        QCOMPARE(out.damaged[i], unit.endsWith('!'));
+        damagedCount += out.damaged[i] ? 1 : 0;
     }
     QCOMPARE(depacketizer.framesDelivered(), uint64_t(expected.size()));
+    QCOMPARE(depacketizer.framesDamaged(), uint64_t(damagedCount));
+    QCOMPARE(depacketizer.framesDropped(), uint64_t(stream.size() - expected.size()));
 }
 
 void TstRtpPayload::reorderWindowGivesUp()
@@ -578,6 +642,26 @@ void TstRtpPayload::rtcpMalformed_data()
                                                          8) +
                                               rr)
                                           << int(ParseStatus::Used);
+    QTest::newRow("PLI") << QByteArray("\x81\xce\x00\x02"
+                                       "AAAABBBB",
+                                       12)
+                         << int(ParseStatus::Used);
+    QTest::newRow("feedback without media SSRC") << QByteArray("\x81\xce\x00\x01"
+                                                               "AAAA",
+                                                               8)
+                                                 << int(ParseStatus::Error);
+    QTest::newRow("FIR without entry") << QByteArray("\x84\xce\x00\x02"
+                                                     "AAAABBBB",
+                                                     12)
+                                       << int(ParseStatus::Error);
+    QTest::newRow("FIR entry cut") << QByteArray("\x84\xce\x00\x03"
+                                                 "AAAABBBBCCCC",
+                                                 16)
+                                   << int(ParseStatus::Error);
+    QTest::newRow("unknown feedback format skipped") << QByteArray("\x8f\xce\x00\x03"
+                                                                   "AAAABBBBCCCC",
+                                                                   16)
+                                                     << int(ParseStatus::Used);
     QTest::newRow("second packet bad version") << (rr + QByteArray("\x01\xc9\x00\x01"
                                                                    "AAAA",
                                                                    8))
@@ -591,6 +675,125 @@ void TstRtpPayload::rtcpMalformed()
     RtcpInfo info;
     QCOMPARE(int(parseRtcp(reinterpret_cast<const uint8_t *>(datagram.constData()), datagram.size(), info)),
              status);
+}
+
+void TstRtpPayload::rtcpFeedbackWire()
+{
+    // PLI: V=2, FMT 1; PT 206 (PSFB); length 2 words; sender SSRC; media SSRC.
+    const std::vector<uint8_t> pli = buildRtcpPli(0x11223344, 0xaabbccdd);
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(pli.data()), int(pli.size())),
+             QByteArray("\x81\xce\x00\x02"
+                        "\x11\x22\x33\x44"
+                        "\xaa\xbb\xcc\xdd",
+                        12));
+    // FIR: FMT 4; length 4 words; sender SSRC; media SSRC 0; FCI: target SSRC, seq, reserved.
+    const std::vector<uint8_t> fir = buildRtcpFir(0x11223344, 0xaabbccdd, 7);
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(fir.data()), int(fir.size())),
+             QByteArray("\x84\xce\x00\x04"
+                        "\x11\x22\x33\x44"
+                        "\x00\x00\x00\x00"
+                        "\xaa\xbb\xcc\xdd"
+                        "\x07\x00\x00\x00",
+                        20));
+    RtcpReportBlock block;
+    block.ssrc = 0xaabbccdd;
+    std::vector<uint8_t> compound = buildRtcpReport(0x11223344, nullptr, &block, "qn");
+    compound.insert(compound.end(), pli.begin(), pli.end());
+    compound.insert(compound.end(), fir.begin(), fir.end());
+    RtcpInfo info;
+    QCOMPARE(parseRtcp(compound.data(), int(compound.size()), info), ParseStatus::Used);
+    QCOMPARE(int(info.blocks.size()), 1);
+    QCOMPARE(info.pliMediaSsrcs, std::vector<uint32_t>{0xaabbccdd});
+    QCOMPARE(int(info.firEntries.size()), 1);
+    QCOMPARE(info.firEntries[0].ssrc, 0xaabbccddu);
+    QCOMPARE(int(info.firEntries[0].seq), 7);
+}
+
+void TstRtpPayload::senderHonoursKeyframeRequests()
+{
+    CaptureTransport rtp, rtcp;
+    RtpSender sender(PayloadKind::H264);
+    int requests = 0;
+    sender.setKeyframeRequestHandler([&] { ++requests; });
+    sender.setPayloadType(127);
+    sender.setTransport(&rtp, &rtcp, nullptr);
+    const uint32_t ours = sender.stats().ssrc;
+    auto deliver = [&](const std::vector<uint8_t> &packet) {
+        sender.incomingPacket(packet.data(), int(packet.size()));
+    };
+    deliver(buildRtcpPli(0x5555, ours ^ 1)); // about another stream
+    QCOMPARE(requests, 0);
+    deliver(buildRtcpPli(0x5555, ours));
+    QCOMPARE(requests, 1);
+    deliver(buildRtcpPli(0x5555, ours)); // within the interval: counted, not passed on
+    deliver(buildRtcpFir(0x5555, ours, 1));
+    QCOMPARE(requests, 1);
+    QTest::qSleep(QnRtpRtcp::kKeyframeRequestIntervalMs + 20);
+    deliver(buildRtcpFir(0x5555, ours, 1)); // a retransmission of the FIR already seen
+    QCOMPARE(requests, 1);
+    deliver(buildRtcpFir(0x5555, ours, 2));
+    QCOMPARE(requests, 2);
+    const QnRtpStats stats = sender.stats();
+    QCOMPARE(stats.pliReceived, 2u);
+    QCOMPARE(stats.firReceived, 2u);
+    QCOMPARE(stats.keyframeRequests, 2u);
+}
+
+void TstRtpPayload::receiverReportsPictureLoss()
+{
+    CaptureTransport rtp, rtcp;
+    RtpReceiver receiver(PayloadKind::H264);
+    receiver.setPayloadType(127);
+    receiver.setTransport(&rtp, &rtcp, nullptr);
+    const uint32_t media = 0x0badcafe;
+    uint16_t seq = 100;
+    auto sendFrame = [&](int frame, bool lose) {
+        const QList<Packet> packets = packetize(annexB({makeNal(0x41, 3000, frame)}), seq, uint32_t(frame) * 3000);
+        for (int i = 0; i < packets.size(); ++i) {
+            if (lose && i == 1)
+                continue;
+            uint8_t datagram[kMaxDatagram];
+            writeRtpHeader(datagram, packets[i].marker, 127, packets[i].seq, packets[i].ts, media);
+            std::memcpy(datagram + kRtpHeaderSize, packets[i].payload.constData(), size_t(packets[i].payload.size()));
+            receiver.incomingPacket(datagram, kRtpHeaderSize + packets[i].payload.size());
+        }
+    };
+    auto plis = [&] {
+        QList<RtcpInfo> found;
+        for (const QByteArray &d : rtcp.sent) {
+            RtcpInfo info;
+            if (parseRtcp(reinterpret_cast<const uint8_t *>(d.constData()), d.size(), info) == ParseStatus::Used &&
+                !info.pliMediaSsrcs.empty())
+                found.append(info);
+        }
+        return found;
+    };
+    sendFrame(0, false);
+    QVERIFY(plis().isEmpty());
+    // The reorder window gives a gap up when a later packet comes after kMaxWaitMs.
+    const int giveUpMs = RtpReorderBuffer::kMaxWaitMs + 10;
+    sendFrame(1, true);
+    QTest::qSleep(giveUpMs);
+    sendFrame(2, false); // picture 1 is lost
+    QCOMPARE(plis().size(), 1);
+    const RtcpInfo first = plis().first();
+    QCOMPARE(first.pliMediaSsrcs, std::vector<uint32_t>{media});
+    QCOMPARE(first.senderSsrc, receiver.stats().ssrc);
+    // The compound packet opens with a receiver report that counts the loss.
+    QCOMPARE(int(first.blocks.size()), 1);
+    QCOMPARE(first.blocks[0].ssrc, media);
+    QCOMPARE(first.blocks[0].cumulativeLost, 1);
+    QVERIFY(first.blocks[0].fractionLost > 0);
+    sendFrame(3, true);
+    QTest::qSleep(giveUpMs);
+    sendFrame(4, false);
+    QCOMPARE(plis().size(), 1); // at most one per interval
+    QTest::qSleep(RtpReceiver::kPliIntervalMs + 20);
+    sendFrame(5, true);
+    QTest::qSleep(giveUpMs);
+    sendFrame(6, false);
+    QCOMPARE(plis().size(), 2);
+    QCOMPARE(receiver.stats().pliSent, 2u);
 }
 
 QTEST_APPLESS_MAIN(TstRtpPayload)
