@@ -150,8 +150,8 @@ void H264Depacketizer::finishUnit()
         // An IDR slice without its parameter sets (lost, or sent only once): the last ones go in
         // right before it, after any that did arrive with it.
         std::vector<uint8_t> sets;
-        for (const std::vector<uint8_t> *set : {m_unitHasSps ? nullptr : &m_lastSps,
-                                                m_unitHasPps ? nullptr : &m_lastPps}) {
+        for (const std::vector<uint8_t> *set :
+             {m_unitHasSps ? nullptr : &m_lastSps, m_unitHasPps ? nullptr : &m_lastPps}) {
             if (!set || set->empty())
                 continue;
             sets.insert(sets.end(), kStartCode, kStartCode + 4);

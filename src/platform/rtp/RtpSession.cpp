@@ -194,7 +194,8 @@ int RtpSender::incomingPacket(const uint8_t *data, int length)
         }
         const uint64_t nowMs = steadyMs();
         if (wanted && m_keyframeHandler &&
-            (!m_keyframeRequested || nowMs - m_lastKeyframeRequestMs >= uint64_t(kKeyframeRequestIntervalMs))) {
+            (!m_keyframeRequested ||
+             nowMs - m_lastKeyframeRequestMs >= uint64_t(kKeyframeRequestIntervalMs))) {
             m_keyframeRequested = true;
             m_lastKeyframeRequestMs = nowMs;
             ++m_stats.keyframeRequests;
@@ -215,8 +216,9 @@ RtpReceiver::RtpReceiver(PayloadKind kind)
 {
     m_stats.ssrc = m_ssrc;
     if (kind == PayloadKind::H264)
-        m_h264 = std::make_unique<H264Depacketizer>(
-            [this](const uint8_t *data, int size, uint32_t ts, bool damaged) { deliver(data, size, ts, damaged); });
+        m_h264 =
+            std::make_unique<H264Depacketizer>([this](const uint8_t *data, int size, uint32_t ts,
+                                                      bool damaged) { deliver(data, size, ts, damaged); });
     else
         m_opus = std::make_unique<OpusDepacketizer>(
             [this](const uint8_t *data, int size, uint32_t ts) { deliver(data, size, ts, false); });

@@ -39,17 +39,52 @@ int countFrameMd5(const QString &path)
 
 QStringList ffmpegSender(int videoPort, int videoRtcp, int audioPort, int audioRtcp, int gop)
 {
-    QStringList args = {"-nostdin", "-loglevel", "error", "-re", "-t", QString::number(kSeconds), "-f", "lavfi",
-                        "-i", QStringLiteral("testsrc2=size=1280x720:rate=%1").arg(kFps), "-re", "-t",
-                        QString::number(kSeconds), "-f", "lavfi", "-i", "sine=frequency=1000:sample_rate=48000",
-                        "-map", "0:v", "-c:v", "libx264", "-preset", "veryfast", "-tune", "zerolatency",
-                        "-profile:v", "baseline", "-pix_fmt", "yuv420p"};
+    QStringList args = {"-nostdin",
+                        "-loglevel",
+                        "error",
+                        "-re",
+                        "-t",
+                        QString::number(kSeconds),
+                        "-f",
+                        "lavfi",
+                        "-i",
+                        QStringLiteral("testsrc2=size=1280x720:rate=%1").arg(kFps),
+                        "-re",
+                        "-t",
+                        QString::number(kSeconds),
+                        "-f",
+                        "lavfi",
+                        "-i",
+                        "sine=frequency=1000:sample_rate=48000",
+                        "-map",
+                        "0:v",
+                        "-c:v",
+                        "libx264",
+                        "-preset",
+                        "veryfast",
+                        "-tune",
+                        "zerolatency",
+                        "-profile:v",
+                        "baseline",
+                        "-pix_fmt",
+                        "yuv420p"};
     if (gop > 0)
         args << "-g" << QString::number(gop);
-    args << "-payload_type" << "127" << "-f" << "rtp"
-         << QStringLiteral("rtp://127.0.0.1:%1?rtcpport=%2").arg(videoPort).arg(videoRtcp) << "-map" << "1:a"
-         << "-c:a" << "libopus" << "-ac" << "2" << "-b:a" << "64k" << "-payload_type" << "120" << "-f" << "rtp"
-         << QStringLiteral("rtp://127.0.0.1:%1?rtcpport=%2").arg(audioPort).arg(audioRtcp);
+    args << "-payload_type"
+         << "127"
+         << "-f"
+         << "rtp" << QStringLiteral("rtp://127.0.0.1:%1?rtcpport=%2").arg(videoPort).arg(videoRtcp) << "-map"
+         << "1:a"
+         << "-c:a"
+         << "libopus"
+         << "-ac"
+         << "2"
+         << "-b:a"
+         << "64k"
+         << "-payload_type"
+         << "120"
+         << "-f"
+         << "rtp" << QStringLiteral("rtp://127.0.0.1:%1?rtcpport=%2").arg(audioPort).arg(audioRtcp);
     return args;
 }
 
@@ -112,16 +147,33 @@ void TestQnLynServerLoss::lossTable()
     QTemporaryDir dir;
     QFile sdp(dir.filePath("peer.sdp"));
     QVERIFY(sdp.open(QIODevice::WriteOnly));
-    sdp.write(QStringLiteral("v=0\no=- 0 0 IN IP4 127.0.0.1\ns=peer\nc=IN IP4 127.0.0.1\nt=0 0\n"
-                             "m=video %1 RTP/AVP 127\na=rtpmap:127 H264/90000\na=fmtp:127 packetization-mode=1\n")
-                  .arg(theirs)
-                  .toUtf8());
+    sdp.write(
+        QStringLiteral("v=0\no=- 0 0 IN IP4 127.0.0.1\ns=peer\nc=IN IP4 127.0.0.1\nt=0 0\n"
+                       "m=video %1 RTP/AVP 127\na=rtpmap:127 H264/90000\na=fmtp:127 packetization-mode=1\n")
+            .arg(theirs)
+            .toUtf8());
     sdp.close();
     QProcess reference;
     reference.setProcessChannelMode(QProcess::ForwardedOutputChannel);
-    reference.start("ffmpeg", {"-nostdin", "-loglevel", "error", "-protocol_whitelist", "file,udp,rtp",
-                               "-reorder_queue_size", "64", "-buffer_size", "4194304", "-threads", "1", "-i",
-                               sdp.fileName(), "-map", "0:v", "-fps_mode", "passthrough", "-f", "framemd5",
+    reference.start("ffmpeg", {"-nostdin",
+                               "-loglevel",
+                               "error",
+                               "-protocol_whitelist",
+                               "file,udp,rtp",
+                               "-reorder_queue_size",
+                               "64",
+                               "-buffer_size",
+                               "4194304",
+                               "-threads",
+                               "1",
+                               "-i",
+                               sdp.fileName(),
+                               "-map",
+                               "0:v",
+                               "-fps_mode",
+                               "passthrough",
+                               "-f",
+                               "framemd5",
                                dir.filePath("video.md5")});
     QVERIFY(reference.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(portTaken(theirs), 15000);
@@ -183,19 +235,22 @@ void TestQnLynServerLoss::lossTable()
         previous = t;
     }
     const LossRelay::Counters counters = relay.counters();
-    g_table.append({QString::fromUtf8(QTest::currentDataTag()), int(pictureTimes.size()), ffmpegFrames, longest,
-                    int(blockTimes.size()), stats.pliSent});
-    qInfo("%s: pictures shown %d, ffmpeg %d, longest gap %lld ms, sound blocks %d (%lld ms longest pause), "
-          "relay dropped %llu of %llu; units damaged %llu, dropped %llu, NAL units dropped %llu, PLI sent %llu",
-          QTest::currentDataTag(), int(pictureTimes.size()), ffmpegFrames, (long long)longest,
-          int(blockTimes.size()), (long long)longestSilence, (unsigned long long)counters.dropped,
-          (unsigned long long)(counters.dropped + counters.forwarded), (unsigned long long)stats.framesDamaged,
-          (unsigned long long)stats.framesDropped, (unsigned long long)stats.nalUnitsDropped,
-          (unsigned long long)stats.pliSent);
+    g_table.append({QString::fromUtf8(QTest::currentDataTag()), int(pictureTimes.size()), ffmpegFrames,
+                    longest, int(blockTimes.size()), stats.pliSent});
+    qInfo(
+        "%s: pictures shown %d, ffmpeg %d, longest gap %lld ms, sound blocks %d (%lld ms longest pause), "
+        "relay dropped %llu of %llu; units damaged %llu, dropped %llu, NAL units dropped %llu, PLI sent %llu",
+        QTest::currentDataTag(), int(pictureTimes.size()), ffmpegFrames, (long long)longest,
+        int(blockTimes.size()), (long long)longestSilence, (unsigned long long)counters.dropped,
+        (unsigned long long)(counters.dropped + counters.forwarded), (unsigned long long)stats.framesDamaged,
+        (unsigned long long)stats.framesDropped, (unsigned long long)stats.nalUnitsDropped,
+        (unsigned long long)stats.pliSent);
 
     QVERIFY2(ffmpegFrames > 0, "ffmpeg decoded nothing");
-    QVERIFY2(pictureTimes.size() * 10 >= ffmpegFrames * 9,
-             qPrintable(QStringLiteral("%1 pictures against ffmpeg's %2").arg(pictureTimes.size()).arg(ffmpegFrames)));
+    QVERIFY2(
+        pictureTimes.size() * 10 >= ffmpegFrames * 9,
+        qPrintable(
+            QStringLiteral("%1 pictures against ffmpeg's %2").arg(pictureTimes.size()).arg(ffmpegFrames)));
     QVERIFY2(longest < 2000, qPrintable(QStringLiteral("%1 ms without a picture").arg(longest)));
     // Sound: 10 ms blocks keep coming (a lost packet is a short gap, never a stop).
     QVERIFY2(blockTimes.size() >= int(kSeconds * 100 * (1.0 - loss) * 0.7),
@@ -209,7 +264,8 @@ void TestQnLynServerLoss::cleanupTestCase()
 {
     if (g_table.isEmpty())
         return;
-    qInfo("| relay | pictures shown by us | ffmpeg, same datagrams | longest gap (ms) | sound blocks | PLI sent |");
+    qInfo("| relay | pictures shown by us | ffmpeg, same datagrams | longest gap (ms) | sound blocks | PLI "
+          "sent |");
     for (const TableRow &row : g_table)
         qInfo("| %s | %d | %d | %lld | %d | %llu |", qPrintable(row.name), row.ours, row.ffmpeg,
               (long long)row.longestGapMs, row.soundBlocks, (unsigned long long)row.pli);

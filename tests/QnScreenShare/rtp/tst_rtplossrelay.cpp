@@ -133,6 +133,7 @@ void TstRtpLossRelay::lossyPath()
     for (int i = 0; i < delivered.size(); ++i) {
         const QByteArray &unit = delivered[i];
         QVERIFY(unit.startsWith(QByteArray("\0\0\0\1", 4)));
+        damagedUnits += damaged[i] ? 1 : 0;
         // Only whole NAL units of one frame, in order, each frame at most once.
         int frame = -1;
         int slices = 0;
@@ -158,9 +159,9 @@ void TstRtpLossRelay::lossyPath()
         // A unit handed on as whole is exactly the one sent.
         if (!damaged[i])
             QCOMPARE(unit, m_clip[frame].unit);
-        damagedUnits += damaged[i] ? 1 : 0;
         const int before = hasher.hashes.size();
-        decoder.DecodeFrame(reinterpret_cast<const uint8_t *>(unit.constData()), unit.size(), 0, 0, damaged[i]);
+        decoder.DecodeFrame(reinterpret_cast<const uint8_t *>(unit.constData()), unit.size(), 0, 0,
+                            damaged[i]);
         if (frame >= kLossyFrames) {
             // The clean interval arrives whole and decodes exactly, from its key frame on (its
             // first unit may still be flagged for the loss of the unit before it).
@@ -181,9 +182,9 @@ void TstRtpLossRelay::lossyPath()
     QVERIFY(stats.pliSent > 0);
     qInfo("loss %.0f%%: %d of %d frames handed on (%d damaged), %d pictures decoded, %llu packets lost, "
           "%llu NAL units dropped, %llu PLI",
-          loss * 100, int(deliveredFrames.size()), int(m_clip.size()), damagedUnits, int(hasher.hashes.size()),
-          (unsigned long long)stats.packetsLost, (unsigned long long)stats.nalUnitsDropped,
-          (unsigned long long)stats.pliSent);
+          loss * 100, int(deliveredFrames.size()), int(m_clip.size()), damagedUnits,
+          int(hasher.hashes.size()), (unsigned long long)stats.packetsLost,
+          (unsigned long long)stats.nalUnitsDropped, (unsigned long long)stats.pliSent);
     relay.stop();
 }
 

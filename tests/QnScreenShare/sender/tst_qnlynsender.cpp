@@ -288,7 +288,8 @@ void TestQnLynSender::keyframeFollowsPictureLoss()
     connect(
         &receiver, &QnLynServer::yuvData, &receiver, [&](const QByteArray &, int, int) { ++pictures; },
         Qt::DirectConnection);
-    QVERIFY(receiver.startServer(QStringLiteral("127.0.0.1"), receiverBase, QStringLiteral("127.0.0.1"), nowhere));
+    QVERIFY(receiver.startServer(QStringLiteral("127.0.0.1"), receiverBase, QStringLiteral("127.0.0.1"),
+                                 nowhere));
 
     std::mutex mutex;
     QElapsedTimer clock;
@@ -309,12 +310,11 @@ void TestQnLynSender::keyframeFollowsPictureLoss()
 
     QnLynSender sender;
     QVERIFY(sender.startSender(0, 640, 360, 30, QStringLiteral("127.0.0.1"), relayBase, local));
-    QTRY_VERIFY_WITH_TIMEOUT(
-        ([&] {
-            std::lock_guard<std::mutex> lock(mutex);
-            return pliTimes.size() >= 4;
-        }()),
-        20000);
+    QTRY_VERIFY_WITH_TIMEOUT(([&] {
+                                 std::lock_guard<std::mutex> lock(mutex);
+                                 return pliTimes.size() >= 4;
+                             }()),
+                             20000);
     QTest::qWait(200);
     sender.stopSender();
     relay.stop();

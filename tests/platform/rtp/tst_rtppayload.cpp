@@ -393,7 +393,9 @@ void TstRtpPayload::depacketize()
     }
     QCOMPARE(depacketizer.framesDelivered(), uint64_t(expected.size()));
     QCOMPARE(depacketizer.framesDamaged(), uint64_t(damagedCount));
-    QCOMPARE(depacketizer.framesDropped(), uint64_t(stream.size() - expected.size()));
+    // A frame of which no packet arrived is never seen: the next one is flagged instead.
+    const int unseen = scenario == LostWholeFrame ? 1 : 0;
+    QCOMPARE(depacketizer.framesDropped(), uint64_t(stream.size() - expected.size() - unseen));
 }
 
 void TstRtpPayload::reorderWindowGivesUp()
@@ -748,13 +750,15 @@ void TstRtpPayload::receiverReportsPictureLoss()
     const uint32_t media = 0x0badcafe;
     uint16_t seq = 100;
     auto sendFrame = [&](int frame, bool lose) {
-        const QList<Packet> packets = packetize(annexB({makeNal(0x41, 3000, frame)}), seq, uint32_t(frame) * 3000);
+        const QList<Packet> packets =
+            packetize(annexB({makeNal(0x41, 3000, frame)}), seq, uint32_t(frame) * 3000);
         for (int i = 0; i < packets.size(); ++i) {
             if (lose && i == 1)
                 continue;
             uint8_t datagram[kMaxDatagram];
             writeRtpHeader(datagram, packets[i].marker, 127, packets[i].seq, packets[i].ts, media);
-            std::memcpy(datagram + kRtpHeaderSize, packets[i].payload.constData(), size_t(packets[i].payload.size()));
+            std::memcpy(datagram + kRtpHeaderSize, packets[i].payload.constData(),
+                        size_t(packets[i].payload.size()));
             receiver.incomingPacket(datagram, kRtpHeaderSize + packets[i].payload.size());
         }
     };
@@ -762,7 +766,8 @@ void TstRtpPayload::receiverReportsPictureLoss()
         QList<RtcpInfo> found;
         for (const QByteArray &d : rtcp.sent) {
             RtcpInfo info;
-            if (parseRtcp(reinterpret_cast<const uint8_t *>(d.constData()), d.size(), info) == ParseStatus::Used &&
+            if (parseRtcp(reinterpret_cast<const uint8_t *>(d.constData()), d.size(), info) ==
+                    ParseStatus::Used &&
                 !info.pliMediaSsrcs.empty())
                 found.append(info);
         }
