@@ -55,6 +55,9 @@ int KRH264Decoder::Init(RenderCallback *callback)
         return -1;
     }
     m_context->thread_count = 1;
+    // Damaged units are decoded with libavcodec's error concealment; the pictures it conceals
+    // are shown rather than held back until the next key frame.
+    m_context->flags |= AV_CODEC_FLAG_OUTPUT_CORRUPT;
     if (avcodec_open2(m_context.get(), codec, nullptr) < 0) {
         qCWarning(lcCodec) << "avcodec_open2 fail";
         m_context.reset();
