@@ -136,7 +136,8 @@ void QnLynServer::queueVideo(const uint8_t *data, int length, int64_t timestamp,
     frame.timestamp = timestamp;
     frame.extra = extra;
     frame.damaged = damaged;
-    if (m_videoQueue.push(std::move(frame)) > 0) {
+    if (const std::size_t dropped = m_videoQueue.push(std::move(frame))) {
+        m_videoQueueDrops += dropped;
         m_videoDropped = true;
         qCWarning(lcReceiver) << "video decoding falls behind: oldest frame dropped";
     }

@@ -62,6 +62,8 @@ public:
     /// The pipeline's audio identifier (the receiving stream-id counter after its two streams).
     int audioId() const { return m_audioId.load(); }
     bool isRunning() const { return running.load(); }
+    /// Encoded video units dropped because decoding fell behind (the queue was full).
+    uint64_t videoQueueDrops() const { return m_videoQueueDrops.load(); }
     /// Counters of the H.264 receiving endpoint (zeroes when stopped).
     QnRtpStats videoStats() const { return videoStream.receiverStats(); }
     /// Pipelines alive in the process (diagnostics: a count that must fall back after teardown).
@@ -118,6 +120,7 @@ private:
     std::thread m_audioThread;
     std::atomic<bool> running{false};
     std::atomic<bool> m_videoDropped{false}; // set by a queue drop; the next unit decodes as damaged
+    std::atomic<uint64_t> m_videoQueueDrops{0};
     KROpusStream audioStream;
     OpusCodec opusDecoder;
     AudioFrameCb audioFrameCb{this};
