@@ -83,7 +83,7 @@ void TestHttpSession::cleanup()
 {
     m_session.reset();
     m_cloud.reset();
-    qApp->setProperty("token", QVariant());
+    QCoreApplication::instance()->setProperty("token", QVariant());
 }
 
 void TestHttpSession::checkRequest(const QnHttpRecordedRequest &r, const QByteArray &method,
@@ -134,7 +134,7 @@ void TestHttpSession::passwordLoginRequests()
                  token.toLatin1());
 
     QCOMPARE(m_session->token(), token);
-    QCOMPARE(qApp->property("token").toString(), token);
+    QCOMPARE(QCoreApplication::instance()->property("token").toString(), token);
     QCOMPARE(m_session->user().uuid, account.uuid);
     QCOMPARE(m_session->user().name, account.name);
     QCOMPARE(m_session->user().nickname, account.nickname);
@@ -220,7 +220,7 @@ void TestHttpSession::loginReplies()
         QCOMPARE(sent, requests);
     if (!ok) {
         QVERIFY(m_session->token().isEmpty());
-        QVERIFY(qApp->property("token").toString().isEmpty());
+        QVERIFY(QCoreApplication::instance()->property("token").toString().isEmpty());
     }
     if (route == QLatin1String(QnCloudRoute::kPersonalInfo)) // a failed step 4 keeps the user
         QCOMPARE(m_session->user().uuid, m_cloud->account(kPhone).uuid);

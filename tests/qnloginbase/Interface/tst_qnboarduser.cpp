@@ -196,7 +196,7 @@ void TestQnBoardUser::refusesUnsafeNames()
 void TestQnBoardUser::failedDownloadKeepsOldFile()
 {
     m_cloud.setFile("head/good.png", QnCloudFixture::pngImage(QSize(20, 20), Qt::green));
-    m_cloud.setFile("head/broken.png", QByteArray("\x89PNG\r\n\x1a\n truncated", 20));
+    m_cloud.setFile("head/broken.png", QByteArray("\x89PNG\r\n\x1a\n truncated"));
     User user;
     user.uuid = "keep-1";
     user.headPath = m_cloud.gatewayUrl() + "/files/head/good.png";
