@@ -217,6 +217,16 @@ void TestAccountConfig::emptyAccountRewritesOnly()
     settle(config);
     QCOMPARE(store.entries().size(), 1);
     QCOMPARE(load(config, 5).password, QString()); // out of range: nothing
+
+    // A hand-made entry with an empty name is never looked up in the store.
+    config.accounts.prepend(QString());
+    config.remembered.prepend("true");
+    config.timestamps.prepend(QString::number(QDateTime::currentMSecsSinceEpoch()));
+    const int operations = store.operationCount();
+    const Loaded empty = load(config, 0);
+    QCOMPARE(empty.error, Error::None);
+    QVERIFY(empty.password.isEmpty());
+    QCOMPARE(store.operationCount(), operations);
 }
 
 void TestAccountConfig::removeOutOfRange()
