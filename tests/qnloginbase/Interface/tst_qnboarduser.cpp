@@ -215,6 +215,10 @@ void TestQnBoardUser::failedDownloadKeepsOldFile()
     m_cloud.clearScripts();
     QCOMPARE(QImage(file).size(), QSize(20, 20));
 
+    m_cloud.setFault(QnCloudRoute::kFiles, QnCloudFixture::Fault::Redirect);
+    QCOMPARE(download(user), QString("HTTP status 302")); // not followed: it could change the host
+    m_cloud.clearScripts();
+
     m_cloud.setFile("head/good.png", QnCloudFixture::pngImage(QSize(30, 30), Qt::green));
     QCOMPARE(download(user), QString());
     QCOMPARE(QImage(file).size(), QSize(30, 30)); // replaced once complete

@@ -136,7 +136,8 @@ void User::downloadAvatar()
 
     if (!m_nam) {
         m_nam = new QNetworkAccessManager(this);
-        m_nam->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+        // A redirect could lead to another host: it fails like any other status but 200.
+        m_nam->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
     }
     abortDownload();
     QNetworkRequest request(url);
