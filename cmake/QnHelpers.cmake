@@ -12,20 +12,27 @@ function(qn_add_subdirs dir)
   endforeach()
 endfunction()
 
-# qn_add_test(<name> SOURCES ... [LIBS ...] [LABELS ...] [ENVIRONMENT ...] [TIMEOUT s] [X11] [PULSE])
+# qn_add_test(<name> SOURCES ... [LIBS ...] [LABELS ...] [ENVIRONMENT ...] [TIMEOUT s] [X11] [PULSE] [KEYRING])
 # One Qt Test executable registered with ctest. Tests run offscreen unless X11 is given, in which
 # case they use the Xvfb display that scripts/test starts (DISPLAY is inherited). PULSE marks a test
 # (or one labelled "pulse") that plays into, records from or mutes the shared PulseAudio default sink:
 # such tests never run at the same time (ctest resource lock "pulse-default-sink").
+# KEYRING runs the test through tests/with-keyring.sh: its own D-Bus session with an unlocked
+# gnome-keyring Secret Service and a fresh HOME (label "keyring").
 # TEST_FIXTURES_DIR and TEST_BIN_DIR are compiled in for tests that need fixture files or binaries.
 function(qn_add_test name)
-  cmake_parse_arguments(T "X11;PULSE" "TIMEOUT" "SOURCES;LIBS;LABELS;ENVIRONMENT" ${ARGN})
+  cmake_parse_arguments(T "X11;PULSE;KEYRING" "TIMEOUT" "SOURCES;LIBS;LABELS;ENVIRONMENT" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE Qt5::Test ${T_LIBS})
   target_compile_definitions(${name} PRIVATE
     TEST_FIXTURES_DIR="${PROJECT_SOURCE_DIR}/tests/fixtures"
     TEST_BIN_DIR="${CMAKE_RUNTIME_OUTPUT_DIRECTORY}")
-  add_test(NAME ${name} COMMAND ${name})
+  if(T_KEYRING)
+    add_test(NAME ${name} COMMAND sh ${PROJECT_SOURCE_DIR}/tests/with-keyring.sh $<TARGET_FILE:${name}>)
+    list(APPEND T_LABELS keyring)
+  else()
+    add_test(NAME ${name} COMMAND ${name})
+  endif()
   set(env "QT_LOGGING_RULES=qn.*.debug=true"
     "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
     ${T_ENVIRONMENT})

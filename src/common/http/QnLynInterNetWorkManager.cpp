@@ -52,18 +52,40 @@ int httpStatus(const QNetworkReply *reply)
 QnLynInterNetWorkManager *QnLynInterNetWorkManager::instance()
 {
     // One per process, never destroyed: callers may hold it until exit.
-    static QnLynInterNetWorkManager *const client = new QnLynInterNetWorkManager(configuredSiteAddress());
+    static QnLynInterNetWorkManager *const client = [] {
+        auto *made = new QnLynInterNetWorkManager(configuredSiteAddress());
+        made->setWebAddress(configuredWebAddress());
+        return made;
+    }();
     return client;
 }
 
-QString QnLynInterNetWorkManager::configuredSiteAddress()
+namespace {
+
+QString configuredAddress(const QString &key)
 {
     const COption option(COption::configPath());
-    QString address = option.value(QStringLiteral("system"), QStringLiteral("cloudUrl")).toString().trimmed();
+    QString address = option.value(QStringLiteral("system"), key).toString().trimmed();
     while (address.endsWith(QLatin1Char('/')))
         address.chop(1);
+    return address;
+}
+
+} // namespace
+
+QString QnLynInterNetWorkManager::configuredSiteAddress()
+{
+    const QString address = configuredAddress(QStringLiteral("cloudUrl"));
     if (address.isEmpty())
         qCWarning(lcHttp) << "no cloud service address configured (system/cloudUrl)";
+    return address;
+}
+
+QString QnLynInterNetWorkManager::configuredWebAddress()
+{
+    const QString address = configuredAddress(QStringLiteral("webUrl"));
+    if (address.isEmpty())
+        qCWarning(lcHttp) << "no account web site address configured (system/webUrl)";
     return address;
 }
 

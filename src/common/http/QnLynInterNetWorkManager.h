@@ -28,6 +28,9 @@ public:
     /// The cloud service's address from the settings (group "system", key "cloudUrl"), without a
     /// trailing slash; empty when not configured (every request then fails with status 0).
     static QString configuredSiteAddress();
+    /// The account web site's address from the settings (group "system", key "webUrl"), without a
+    /// trailing slash or path; empty when not configured. Pages open their web pages under it.
+    static QString configuredWebAddress();
 
     /// A client for the service at siteAddress (scheme, host and port, no path).
     explicit QnLynInterNetWorkManager(const QString &siteAddress, QObject *parent = nullptr);
@@ -37,6 +40,9 @@ public:
     QString siteAddress() const { return m_siteAddress; }
     /// The site address followed by "/gateway".
     QString baseAddress() const { return m_baseAddress; }
+    /// The account web site's address (no path); the process-wide client takes it from the settings.
+    void setWebAddress(const QString &webAddress) { m_webAddress = webAddress; }
+    QString webAddress() const { return m_webAddress; }
 
     /// POSTs body as compact JSON to (host or the base address) + path with Content-Type
     /// "application/json", "device_type" "client" and, when token is not empty, "access_token".
@@ -74,5 +80,6 @@ private:
     QNetworkAccessManager *m_nam; // child
     QString m_baseAddress;
     QString m_siteAddress;
+    QString m_webAddress;
     DownloadFileThread *m_downloader = nullptr; // child, made on the first download
 };

@@ -15,7 +15,7 @@ class QSettings;
 /// caller's defaults and loses writes silently (a warning goes to the log).
 ///
 /// Groups and keys in use:
-///   "system": "uuid", "name", "dpiScale", "rwidth", "rheight"
+///   "system": "uuid", "name", "dpiScale", "rwidth", "rheight", "cloudUrl", "webUrl"
 ///   "main":   "selfStart"
 ///   "user":   "remember", "loginstatus", "username", "password"
 class COption : public QObject

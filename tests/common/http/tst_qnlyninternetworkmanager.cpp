@@ -328,11 +328,14 @@ void TestInterNetWorkManager::addressFromSettings()
     {
         COption option(COption::configPath());
         option.setValue("system", "cloudUrl", m_server->baseUrl() + "/");
+        option.setValue("system", "webUrl", "http://127.0.0.1:9/");
     }
     QCOMPARE(QnLynInterNetWorkManager::configuredSiteAddress(), m_server->baseUrl());
+    QCOMPARE(QnLynInterNetWorkManager::configuredWebAddress(), QString("http://127.0.0.1:9"));
     QnLynInterNetWorkManager *client = QnLynInterNetWorkManager::instance();
     QCOMPARE(client, QnLynInterNetWorkManager::instance());
     QCOMPARE(client->baseAddress(), m_server->baseUrl() + "/gateway");
+    QCOMPARE(client->webAddress(), QString("http://127.0.0.1:9"));
 }
 
 QTEST_GUILESS_MAIN(TestInterNetWorkManager)
