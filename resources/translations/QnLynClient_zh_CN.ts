@@ -2,6 +2,109 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>CTimerButton</name>
+    <message>
+        <source>Send Code</source>
+        <translation>获取验证码</translation>
+    </message>
+    <message>
+        <source>%1s after</source>
+        <translation>%1S</translation>
+    </message>
+</context>
+<context>
+    <name>ForgetPwdWidget</name>
+    <message>
+        <source>Forget Password</source>
+        <translation>忘记密码</translation>
+    </message>
+    <message>
+        <source>Set Password</source>
+        <translation>设置密码</translation>
+    </message>
+    <message>
+        <source>The format of the mobile phone number is not correct.</source>
+        <translation>手机号码格式不正确</translation>
+    </message>
+    <message>
+        <source>Captcha code sent successfully</source>
+        <translation>验证码发送成功</translation>
+    </message>
+    <message>
+        <source>6-16,Support letters, numbers, and underscores.</source>
+        <translation>6-16位支持字母、数字、下划线</translation>
+    </message>
+    <message>
+        <source>The two passwords don't match.</source>
+        <translation>两次输入密码不一致</translation>
+    </message>
+    <message>
+        <source>Password changed successfully</source>
+        <translation>密码修改成功</translation>
+    </message>
+</context>
+<context>
+    <name>HttpSession</name>
+    <message>
+        <source>Login abnormal, please try again</source>
+        <translation>登录异常，请重新尝试</translation>
+    </message>
+    <message>
+        <source>Mobile phone number is not registered</source>
+        <translation>手机号码未注册</translation>
+    </message>
+    <message>
+        <source>Account password error</source>
+        <translation>账号或密码错误</translation>
+    </message>
+    <message>
+        <source>The account does not exist or has been deleted</source>
+        <translation>账号不存在或已删除</translation>
+    </message>
+    <message>
+        <source>Captcha retrieval failed</source>
+        <translation>验证码获取失败</translation>
+    </message>
+    <message>
+        <source>Phone is use</source>
+        <translation>手机号已经注册</translation>
+    </message>
+    <message>
+        <source>Captcha error</source>
+        <translation>验证码错误</translation>
+    </message>
+    <message>
+        <source>The phone number has been registered</source>
+        <translation>手机号码已经注册</translation>
+    </message>
+</context>
+<context>
+    <name>LoginMain</name>
+    <message>
+        <source>quenlo classroom</source>
+        <translation>昆洛课堂</translation>
+    </message>
+    <message>
+        <source>  quenlo lynserver</source>
+        <translation>昆洛传屏</translation>
+    </message>
+</context>
+<context>
+    <name>LoginWidget</name>
+    <message>
+        <source>The format of the mobile phone number is not correct</source>
+        <translation>手机号码格式不正确</translation>
+    </message>
+    <message>
+        <source>Account password error</source>
+        <translation>账号或密码错误</translation>
+    </message>
+    <message>
+        <source>Network abnormal, please check network Settings</source>
+        <translation>网络异常，请检查网络设置</translation>
+    </message>
+</context>
+<context>
     <name>QObject</name>
     <message>
         <source>The receiver is running. Opening the sender forces the receiver to be closed,Do you want to continue?</source>
@@ -15,6 +118,14 @@
     <message>
         <source>QnLynClient</source>
         <translation>昆洛传屏</translation>
+    </message>
+    <message>
+        <source>Picture upload</source>
+        <translation>上传头像</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
     </message>
 </context>
 <context>
@@ -87,6 +198,122 @@
     <message>
         <source>Network abnormal, please check network Settings</source>
         <translation>网络异常，请检查网络设置</translation>
+    </message>
+</context>
+<context>
+    <name>QnLynModifyPasswordDialog</name>
+    <message>
+        <source>6-16,Support letters, numbers, and underscores.</source>
+        <translation>6-16位支持字母、数字、下划线</translation>
+    </message>
+    <message>
+        <source>The two passwords don't match.</source>
+        <translation>两次密码输入不一致</translation>
+    </message>
+    <message>
+        <source>password error</source>
+        <translation>密码错误</translation>
+    </message>
+    <message>
+        <source>password modify success</source>
+        <translation>修改成功</translation>
+    </message>
+</context>
+<context>
+    <name>QnLynModifyPhoneNum</name>
+    <message>
+        <source>The format of the mobile phone number is not correct.</source>
+        <translation>手机号码格式不正确</translation>
+    </message>
+    <message>
+        <source>password error</source>
+        <translation>密码错误</translation>
+    </message>
+    <message>
+        <source>phone is use</source>
+        <translation>手机号码已注册</translation>
+    </message>
+    <message>
+        <source>phone num modify success</source>
+        <translation>修改成功</translation>
+    </message>
+    <message>
+        <source>Captcha error</source>
+        <translation>验证码错误</translation>
+    </message>
+    <message>
+        <source>Get Captcha</source>
+        <translation>获取验证码</translation>
+    </message>
+    <message>
+        <source>s again get Captcha</source>
+        <translation>s重新获取</translation>
+    </message>
+</context>
+<context>
+    <name>QnLynPersonalCenterWidget</name>
+    <message>
+        <source>The head image cannot exceed 10m.</source>
+        <translation>头像不能超过10MB</translation>
+    </message>
+    <message>
+        <source>modify success</source>
+        <translation>修改成功</translation>
+    </message>
+</context>
+<context>
+    <name>QnLynRegisterWidget</name>
+    <message>
+        <source>The format of the mobile phone number is not correct.</source>
+        <translation>手机号码格式不正确</translation>
+    </message>
+    <message>
+        <source>Network abnormal, please check network Settings</source>
+        <translation>网络异常，请检查网络设置</translation>
+    </message>
+    <message>
+        <source>Captcha code sent successfully</source>
+        <translation>验证码发送成功</translation>
+    </message>
+    <message>
+        <source>phone is use</source>
+        <translation>手机号码已注册</translation>
+    </message>
+    <message>
+        <source>Mobile phone number not registered</source>
+        <translation>手机号码未注册</translation>
+    </message>
+    <message>
+        <source>Captcha error</source>
+        <translation>验证码错误</translation>
+    </message>
+    <message>
+        <source>Get Captcha</source>
+        <translation>获取验证码</translation>
+    </message>
+    <message>
+        <source>s again get Captcha</source>
+        <translation>s重新获取</translation>
+    </message>
+    <message>
+        <source>Please read and check the User Agreement</source>
+        <translation>请阅读并勾选用户协议</translation>
+    </message>
+    <message>
+        <source>6-16,Support letters, numbers, and underscores.</source>
+        <translation>6-16位支持字母、数字、下划线</translation>
+    </message>
+    <message>
+        <source>The two passwords don't match.</source>
+        <translation>两次输入密码不一致</translation>
+    </message>
+    <message>
+        <source>forgot password</source>
+        <translation>忘记密码</translation>
+    </message>
+    <message>
+        <source>finished</source>
+        <translation>完成</translation>
     </message>
 </context>
 <context>
@@ -225,6 +452,29 @@
     <message>
         <source>Invalid meida</source>
         <translation>无效的媒体</translation>
+    </message>
+</context>
+<context>
+    <name>RegisterWidget</name>
+    <message>
+        <source>The format of the mobile phone number is not correct.</source>
+        <translation>手机号码格式不正确</translation>
+    </message>
+    <message>
+        <source>Captcha code sent successfully</source>
+        <translation>验证码发送成功</translation>
+    </message>
+    <message>
+        <source>6-16,Support letters, numbers, and underscores.</source>
+        <translation>6-16位支持字母、数字、下划线</translation>
+    </message>
+    <message>
+        <source>The two passwords don't match.</source>
+        <translation>两次输入密码不一致</translation>
+    </message>
+    <message>
+        <source>Register successfully</source>
+        <translation>注册成功</translation>
     </message>
 </context>
 <context>

@@ -68,6 +68,60 @@ private slots:
         row("QnLynAboutWidget", "submit sussess", "提交成功");
         row("QnLynAboutWidget", "It is the latest version!", "已是最新版本");
         row("QnLynUploadAgainWidget", "upload", "上传");
+        // account pages and the login library
+        row("HttpSession", "Login abnormal, please try again", "登录异常，请重新尝试");
+        row("HttpSession", "The account does not exist or has been deleted", "账号不存在或已删除");
+        row("HttpSession", "Phone is use", "手机号已经注册");
+        row("HttpSession", "The phone number has been registered", "手机号码已经注册");
+        row("LoginMain", "  quenlo lynserver", "昆洛传屏");
+        row("CTimerButton", "Send Code", "获取验证码");
+        row("CTimerButton", "%1s after", "%1S");
+        row("LoginWidget", "The format of the mobile phone number is not correct", "手机号码格式不正确");
+        row("LoginWidget", "Account password error", "账号或密码错误");
+        row("RegisterWidget", "6-16,Support letters, numbers, and underscores.",
+            "6-16位支持字母、数字、下划线");
+        row("RegisterWidget", "Register successfully", "注册成功");
+        row("ForgetPwdWidget", "Set Password", "设置密码");
+        row("ForgetPwdWidget", "Password changed successfully", "密码修改成功");
+        row("QnLynRegisterWidget", "The format of the mobile phone number is not correct.",
+            "手机号码格式不正确");
+        row("QnLynRegisterWidget", "phone is use", "手机号码已注册");
+        row("QnLynRegisterWidget", "Mobile phone number not registered", "手机号码未注册");
+        row("QnLynRegisterWidget", "s again get Captcha", "s重新获取");
+        row("QnLynRegisterWidget", "Please read and check the User Agreement", "请阅读并勾选用户协议");
+        row("QnLynRegisterWidget", "The two passwords don't match.", "两次输入密码不一致");
+        row("QnLynRegisterWidget", "forgot password", "忘记密码");
+        row("QnLynRegisterWidget", "finished", "完成");
+        row("QnLynModifyPhoneNum", "phone num modify success", "修改成功");
+        row("QnLynModifyPhoneNum", "Captcha error", "验证码错误");
+        row("QnLynPersonalCenterWidget", "The head image cannot exceed 10m.", "头像不能超过10MB");
+        row("QnLynPersonalCenterWidget", "modify success", "修改成功");
+        row("QnLynModifyPasswordDialog", "The two passwords don't match.", "两次密码输入不一致");
+        row("QnLynModifyPasswordDialog", "password modify success", "修改成功");
+        row("QObject", "Picture upload", "上传头像");
+        row("QObject", "Cancel", "取消");
+    }
+
+    // Texts meant to stay in English have no entry ("OK" of the avatar crop, the head picture's file
+    // dialog), so the catalogue leaves them as they are.
+    void untranslatedStayEnglish_data()
+    {
+        QTest::addColumn<QString>("context");
+        QTest::addColumn<QString>("source");
+        QTest::newRow("crop OK") << QStringLiteral("QObject") << QStringLiteral("OK");
+        QTest::newRow("open file") << QStringLiteral("QnLynPersonalCenterWidget")
+                                   << QStringLiteral("Open File");
+        QTest::newRow("image filter")
+            << QStringLiteral("QnLynPersonalCenterWidget") << QStringLiteral("Images (*.jpeg *.jpg *.png)");
+    }
+
+    void untranslatedStayEnglish()
+    {
+        QFETCH(QString, context);
+        QFETCH(QString, source);
+        QTranslator translator;
+        QVERIFY(translator.load(QStringLiteral(":/trans/QnLynClient_zh_CN")));
+        QVERIFY(translator.translate(context.toUtf8().constData(), source.toUtf8().constData()).isEmpty());
     }
 
     void programCatalogue()
