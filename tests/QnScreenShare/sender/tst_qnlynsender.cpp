@@ -1,4 +1,5 @@
 #include "../mediatest/MediaTestUtil.h"
+#include "QnTestSkip.h"
 #include "receiver/QnLynServer.h"
 #include "sender/QnLynSender.h"
 
@@ -82,7 +83,7 @@ void TestQnLynSender::muteWhileIdleOnlyRecords()
 void TestQnLynSender::ffmpegDecodesMirroring()
 {
     if (!MediaTestUtil::haveFfmpeg())
-        QSKIP("ffmpeg is not installed");
+        QN_SKIP_MISSING("ffmpeg is not installed");
     const bool haveSound = !qEnvironmentVariableIsEmpty("PULSE_SERVER");
     QTemporaryDir dir;
     const int remote = MediaTestUtil::freePortBlock();
