@@ -12,18 +12,25 @@ function(qn_add_subdirs dir)
   endforeach()
 endfunction()
 
-# qn_add_test(<name> SOURCES ... [LIBS ...] [LABELS ...] [ENVIRONMENT ...] [TIMEOUT s] [X11] [PULSE] [KEYRING])
+# qn_add_test(<name> SOURCES ... [LIBS ...] [LABELS ...] [ENVIRONMENT ...] [TIMEOUT s] [X11] [OPENGL]
+#             [PULSE] [KEYRING])
 # One Qt Test executable registered with ctest. Tests run offscreen unless X11 is given, in which
-# case they use the Xvfb display that scripts/test starts (DISPLAY is inherited). PULSE marks a test
+# case they use the Xvfb display that scripts/test starts (DISPLAY is inherited). X11 tests run
+# without Qt's xcb GL integration (QT_XCB_GL_INTEGRATION=none): the GL drivers a machine may have
+# (Mesa) leak at exit, and a test that needs no OpenGL must not load them. OPENGL keeps the GL
+# integration and uses tests/lsan-opengl.supp, which names the GL libraries only (a test with a
+# suppression file of its own adds those lines to it). PULSE marks a test
 # (or one labelled "pulse") that plays into, records from or mutes the shared PulseAudio default sink:
 # such tests never run at the same time (ctest resource lock "pulse-default-sink").
 # KEYRING runs the test through tests/with-keyring.sh: its own D-Bus session with an unlocked
 # gnome-keyring Secret Service and a fresh HOME (label "keyring").
-# TEST_FIXTURES_DIR and TEST_BIN_DIR are compiled in for tests that need fixture files or binaries.
+# Every test links qn_test_support (tests/fixtures/support: QN_SKIP_MISSING for a missing real peer,
+# a failure under CI=true). TEST_FIXTURES_DIR and TEST_BIN_DIR are compiled in for tests that need
+# fixture files or binaries.
 function(qn_add_test name)
-  cmake_parse_arguments(T "X11;PULSE;KEYRING" "TIMEOUT" "SOURCES;LIBS;LABELS;ENVIRONMENT" ${ARGN})
+  cmake_parse_arguments(T "X11;OPENGL;PULSE;KEYRING" "TIMEOUT" "SOURCES;LIBS;LABELS;ENVIRONMENT" ${ARGN})
   add_executable(${name} ${T_SOURCES})
-  target_link_libraries(${name} PRIVATE Qt5::Test ${T_LIBS})
+  target_link_libraries(${name} PRIVATE Qt5::Test qn_test_support ${T_LIBS})
   target_compile_definitions(${name} PRIVATE
     TEST_FIXTURES_DIR="${PROJECT_SOURCE_DIR}/tests/fixtures"
     TEST_BIN_DIR="${CMAKE_RUNTIME_OUTPUT_DIRECTORY}")
@@ -33,11 +40,17 @@ function(qn_add_test name)
   else()
     add_test(NAME ${name} COMMAND ${name})
   endif()
-  set(env "QT_LOGGING_RULES=qn.*.debug=true"
-    "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
+  set(supp ${PROJECT_SOURCE_DIR}/tests/lsan.supp)
+  if(T_OPENGL)
+    set(supp ${PROJECT_SOURCE_DIR}/tests/lsan-opengl.supp)
+  endif()
+  set(env "QT_LOGGING_RULES=qn.*.debug=true" "LSAN_OPTIONS=suppressions=${supp}:print_suppressions=0"
     ${T_ENVIRONMENT})
   if(T_X11)
     list(APPEND env "QT_QPA_PLATFORM=xcb")
+    if(NOT T_OPENGL)
+      list(APPEND env "QT_XCB_GL_INTEGRATION=none")
+    endif()
     list(APPEND T_LABELS x11)
   else()
     list(APPEND env "QT_QPA_PLATFORM=offscreen")

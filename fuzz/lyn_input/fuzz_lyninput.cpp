@@ -1,5 +1,7 @@
 // Fuzz target: one reverse-input message from the connected receiver, injected through the
-// recording injector into a two-screen layout.
+// recording injector into a two-screen layout. Every input gets a fresh input object: peer state
+// left by one input (touch contacts, positions) must not refuse the next one's, or coverage
+// narrows to the refusal paths.
 #include "input/QnLynInput.h"
 #include "xtest/QnFakeInputInjector.h"
 
@@ -30,7 +32,7 @@ struct Harness
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static Harness harness; // lives for the whole run, as the process-wide object does
+    Harness harness;
     harness.input->recvData(QStringLiteral("rx"),
                             QByteArray::fromRawData(reinterpret_cast<const char *>(data), int(size)));
     harness.fake->takeLog();

@@ -60,7 +60,8 @@ void CUdpSocket::recvData()
         if (pending < 0 || pending > QnDatagramFrame::kMaxDatagramBytes) {
             // Oversize (or unknown size): discard without holding it.
             readDatagram(nullptr, 0, &sender, &senderPort);
-            qCWarning(lcUdp) << "dropped an oversize datagram of" << pending << "bytes from" << sender;
+            if (m_dropLog.allow(lcUdp(), "oversize datagram"))
+                qCWarning(lcUdp) << "dropped an oversize datagram of" << pending << "bytes from" << sender;
             continue;
         }
         QByteArray datagram(static_cast<int>(pending), Qt::Uninitialized);
@@ -70,8 +71,9 @@ void CUdpSocket::recvData()
         datagram.resize(static_cast<int>(n));
         const QnDatagramFrame::Result r = QnDatagramFrame::parse(datagram);
         if (r.status != QnDatagramFrame::Status::Used) {
-            qCWarning(lcUdp) << "dropped datagram from" << sender << ":" << r.reason << "size" << n
-                             << datagram.left(64);
+            if (m_dropLog.allow(lcUdp(), "malformed datagram"))
+                qCWarning(lcUdp) << "dropped datagram from" << sender << ":" << r.reason << "size" << n
+                                 << datagram.left(64);
             continue;
         }
         bool ok = false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/log/QnLogLimiter.h"
+
 #include <QHostAddress>
 #include <QList>
 #include <QNetworkAddressEntry>
@@ -40,4 +42,7 @@ Q_SIGNALS:
 public Q_SLOTS:
     /// Drains the pending datagrams; malformed ones are logged and dropped.
     void recvData();
+
+private:
+    QnLogLimiter m_dropLog; // dropped datagrams: first lines of each interval, then a count
 };

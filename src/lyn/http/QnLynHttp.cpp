@@ -180,7 +180,9 @@ void QnLynHttp::Private::answerRequest(const QByteArray &bytes, const QString &s
     }
     QnLynRequestRegistry::Entry entry;
     if (head.id.isEmpty() || !registry.take(head.id, &entry)) {
-        qCDebug(lcLynHttp) << "answer with unknown id" << head.id.left(64) << "from" << senderId << "ignored";
+        if (peerLog.allow(lcLynHttp(), "answer with unknown id", QtDebugMsg))
+            qCDebug(lcLynHttp) << "answer with unknown id" << head.id.left(64) << "from" << senderId
+                               << "ignored";
         return;
     }
     if (entry.handler)

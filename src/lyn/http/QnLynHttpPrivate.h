@@ -2,6 +2,7 @@
 
 // Internal state of QnLynHttp, shared by its source files (core, requests, peer requests, uploads).
 
+#include "common/log/QnLogLimiter.h"
 #include "http/QnLynControlEnvelope.h"
 #include "http/QnLynHttp.h"
 #include "http/QnLynRequestRegistry.h"
@@ -65,6 +66,7 @@ public:
     QnLynHttp *q;
     QnLynHttp::Clock clock;
     QnLynRequestRegistry registry;
+    QnLogLimiter peerLog; // control messages refused: first lines of each interval, then a count
     QPointer<QnSignalClient> signalClient; // borrowed
 
     QString deviceId;

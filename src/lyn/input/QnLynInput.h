@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/log/QnLogLimiter.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QList>
@@ -140,4 +142,5 @@ private:
     QString m_connectedReceiver;
     /// Put into every outgoing message; nothing sets it, so it goes out empty.
     const QString m_senderId;
+    QnLogLimiter m_peerLog; // refused peer input: first lines of each interval, then a count
 };

@@ -53,19 +53,22 @@ void QnLynInput::recvData(const QString &senderId, const QByteArray &data)
         QMutexLocker lock(&m_stateMutex);
         fromReceiver = !senderId.isEmpty() && senderId == m_connectedReceiver;
         if (!fromReceiver && !m_cursorCallbacks.contains(senderId)) {
-            qCDebug(lcLynInput) << "input from" << senderId << "ignored: not the connected receiver";
+            if (m_peerLog.allow(lcLynInput(), "input from a non-receiver", QtDebugMsg))
+                qCDebug(lcLynInput) << "input from" << senderId << "ignored: not the connected receiver";
             return;
         }
     }
     // Qt's parser leaks on duplicated keys: peer text is checked before it reaches it.
     if (QnJsonScan::scanObject(data) != QnJsonScan::Result::Used) {
-        qCDebug(lcLynInput) << "input message refused: not one well-formed JSON object";
+        if (m_peerLog.allow(lcLynInput(), "malformed input message", QtDebugMsg))
+            qCDebug(lcLynInput) << "input message refused: not one well-formed JSON object";
         return;
     }
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(data, &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject()) {
-        qCDebug(lcLynInput) << "not a JSON object:" << error.errorString();
+        if (m_peerLog.allow(lcLynInput(), "input not a JSON object", QtDebugMsg))
+            qCDebug(lcLynInput) << "not a JSON object:" << error.errorString();
         return;
     }
     const QJsonObject msg = doc.object();
@@ -75,8 +78,9 @@ void QnLynInput::recvData(const QString &senderId, const QByteArray &data)
         return;
     }
     if (!fromReceiver) {
-        qCDebug(lcLynInput) << "input of type" << type << "from" << senderId
-                            << "ignored: not the connected receiver";
+        if (m_peerLog.allow(lcLynInput(), "input from a non-receiver", QtDebugMsg))
+            qCDebug(lcLynInput) << "input of type" << type << "from" << senderId
+                                << "ignored: not the connected receiver";
         return;
     }
 
@@ -110,7 +114,9 @@ void QnLynInput::recvData(const QString &senderId, const QByteArray &data)
         case kTypeText: {
             QString text = fields.value(QStringLiteral("text")).toString();
             if (text.size() > kMaxTextLength) {
-                qCWarning(lcLynInput) << "text of" << text.size() << "characters cut to" << kMaxTextLength;
+                if (m_peerLog.allow(lcLynInput(), "text cut"))
+                    qCWarning(lcLynInput)
+                        << "text of" << text.size() << "characters cut to" << kMaxTextLength;
                 text.truncate(kMaxTextLength);
                 if (text.at(text.size() - 1).isHighSurrogate())
                     text.chop(1);
@@ -196,7 +202,7 @@ void QnLynInput::injectTouch(int type, const QJsonArray &points)
     // the left button, up releases it); other contacts are tracked but not injected.
     const Screen s = screen();
     const int count = std::min<int>(points.size(), kMaxTouchContacts);
-    if (points.size() > kMaxTouchContacts)
+    if (points.size() > kMaxTouchContacts && m_peerLog.allow(lcLynInput(), "too many touch points"))
         qCWarning(lcLynInput) << "touch message with" << points.size() << "points: only" << kMaxTouchContacts
                               << "injected";
     for (int i = 0; i < count; ++i) {
@@ -210,7 +216,8 @@ void QnLynInput::injectTouch(int type, const QJsonArray &points)
             local = m_freeTouchIds.isEmpty() ? m_touchIds.size() : m_freeTouchIds.takeFirst();
             m_touchIds.insert(pointId, local);
         } else {
-            qCWarning(lcLynInput) << "touch point" << pointId << "dropped: all contacts in use";
+            if (m_peerLog.allow(lcLynInput(), "touch contacts in use"))
+                qCWarning(lcLynInput) << "touch point" << pointId << "dropped: all contacts in use";
             continue;
         }
 

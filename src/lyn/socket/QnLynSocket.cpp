@@ -133,8 +133,9 @@ void QnLynSocket::onDeviceInfo(const QByteArray &data, const QHostAddress &sende
         return;
     const std::optional<QnLynItemInfo> info = recordFromJson(obj, sender);
     if (!info) {
-        qCDebug(lcDiscovery) << "ignored a record from" << sender
-                             << "(not an object or without id, port or roomId)";
+        if (m_peerLog.allow(lcDiscovery(), "record ignored", QtDebugMsg))
+            qCDebug(lcDiscovery) << "ignored a record from" << sender
+                                 << "(not an object or without id, port or roomId)";
         return;
     }
     store(*info);
@@ -212,17 +213,20 @@ void QnLynSocket::onAddressDatagram(const QByteArray &data, const QHostAddress &
     if (obj.contains(QLatin1String("targetip"))) {
         const QString target = obj.value(QLatin1String("targetip")).toString();
         if (m_askedAddress.isNull() || m_askedAt.elapsed() > m_config.targetIpWindowMs) {
-            qCWarning(lcDiscovery) << "unasked targetip" << target << "from" << sender << "ignored";
+            if (m_peerLog.allow(lcDiscovery(), "unasked targetip"))
+                qCWarning(lcDiscovery) << "unasked targetip" << target << "from" << sender << "ignored";
             return;
         }
         if (sender != m_askedAddress) {
-            qCWarning(lcDiscovery) << "targetip from" << sender << "but" << m_askedAddress
-                                   << "was asked; ignored";
+            if (m_peerLog.allow(lcDiscovery(), "targetip from the wrong sender"))
+                qCWarning(lcDiscovery)
+                    << "targetip from" << sender << "but" << m_askedAddress << "was asked; ignored";
             return;
         }
         const QHostAddress own(target);
         if (own.protocol() != QAbstractSocket::IPv4Protocol || !m_ownAddresses().contains(own)) {
-            qCWarning(lcDiscovery) << "targetip" << target << "is not an address of this PC; ignored";
+            if (m_peerLog.allow(lcDiscovery(), "targetip not ours"))
+                qCWarning(lcDiscovery) << "targetip" << target << "is not an address of this PC; ignored";
             return;
         }
         m_askedAddress = QHostAddress();

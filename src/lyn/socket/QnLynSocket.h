@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/log/QnLogLimiter.h"
 #include "socket/QnLynItemInfo.h"
 
 #include <QElapsedTimer>
@@ -99,4 +100,5 @@ private:
     QElapsedTimer m_askedAt;
     Clock m_clock;
     OwnAddresses m_ownAddresses;
+    QnLogLimiter m_peerLog; // refused datagrams: first lines of each interval, then a count
 };

@@ -45,7 +45,20 @@ public:
     };
     static constexpr int kDefaultDevice = -1;
 
+    /// The sound system a device is built on.
+    enum class AudioLayer { PlatformDefault = 0, LinuxAlsa = 3, LinuxPulse = 4 };
+    /// Which default device a role selection follows: Console is the system's default device,
+    /// Communications the one the system routes calls to.
+    enum class DeviceRole { Communications = -1, Console = -2 };
+    /// Playout buffering: Fixed uses the size given to setPlayoutBuffer; Adaptive lets the sound
+    /// system choose (the size then reads as the current playout delay).
+    enum class BufferType { Fixed = 0, Adaptive = 1 };
+    /// Volumes are 0..kMaxVolume in steps of 1; kMaxVolume is the device's normal full level.
+    static constexpr uint32_t kMaxVolume = 255;
+
     virtual ~AudioDevice() = default;
+
+    virtual int activeAudioLayer(AudioLayer &layer) const = 0;
 
     virtual int init() = 0;
     virtual int terminate() = 0;
@@ -59,6 +72,9 @@ public:
     /// Refused while the direction is initialised or the index is out of range.
     virtual int setPlayoutDevice(int index) = 0;
     virtual int setRecordingDevice(int index) = 0;
+    /// Follows the default device of `role`; refused while the direction is initialised.
+    virtual int setPlayoutDevice(DeviceRole role) = 0;
+    virtual int setRecordingDevice(DeviceRole role) = 0;
 
     virtual int playoutIsAvailable(bool &available) = 0;
     virtual int initPlayout() = 0;
@@ -75,6 +91,43 @@ public:
     virtual int stopRecording() = 0;
     virtual bool recording() const = 0;
 
+    /// Speaker (output device) and microphone (input device) controls. initSpeaker is refused
+    /// while playing and initMicrophone while recording; both resolve the selected device and
+    /// check that its volume can be read. The volume, mute and limit operations below need the
+    /// matching init (else -1); the availability checks do not.
+    virtual int initSpeaker() = 0;
+    virtual bool speakerIsInitialized() const = 0;
+    virtual int initMicrophone() = 0;
+    virtual bool microphoneIsInitialized() const = 0;
+
+    virtual int speakerVolumeIsAvailable(bool &available) = 0;
+    /// 0..kMaxVolume; above is refused.
+    virtual int setSpeakerVolume(uint32_t volume) = 0;
+    virtual int speakerVolume(uint32_t &volume) = 0;
+    virtual int maxSpeakerVolume(uint32_t &volume) const = 0;
+    virtual int minSpeakerVolume(uint32_t &volume) const = 0;
+    virtual int speakerVolumeStepSize(uint16_t &step) const = 0;
+
+    virtual int microphoneVolumeIsAvailable(bool &available) = 0;
+    virtual int setMicrophoneVolume(uint32_t volume) = 0;
+    virtual int microphoneVolume(uint32_t &volume) = 0;
+    virtual int maxMicrophoneVolume(uint32_t &volume) const = 0;
+    virtual int minMicrophoneVolume(uint32_t &volume) const = 0;
+    virtual int microphoneVolumeStepSize(uint16_t &step) const = 0;
+
+    virtual int speakerMuteIsAvailable(bool &available) = 0;
+    virtual int setSpeakerMute(bool mute) = 0;
+    virtual int speakerMute(bool &muted) = 0;
+    virtual int microphoneMuteIsAvailable(bool &available) = 0;
+    virtual int setMicrophoneMute(bool mute) = 0;
+    virtual int microphoneMute(bool &muted) = 0;
+
+    virtual int microphoneBoostIsAvailable(bool &available) = 0;
+    virtual int setMicrophoneBoost(bool enable) = 0;
+    virtual int microphoneBoost(bool &enabled) const = 0;
+
+    virtual int stereoPlayoutIsAvailable(bool &available) const = 0;
+    virtual int stereoRecordingIsAvailable(bool &available) const = 0;
     virtual int setStereoPlayout(bool stereo) = 0;
     virtual bool stereoPlayout() const = 0;
     virtual int setStereoRecording(bool stereo) = 0;
@@ -83,10 +136,21 @@ public:
     virtual int playoutDelayMs(uint16_t &ms) const = 0;
     virtual int recordingDelayMs(uint16_t &ms) const = 0;
 
-    /// Raised when the server was lost while the direction ran; cleared by the clear calls.
+    /// The size is stored only for BufferType::Fixed; it applies from the next initPlayout.
+    virtual int setPlayoutBuffer(BufferType type, uint16_t sizeMs) = 0;
+    /// The type, and the stored size (Fixed) or the current playout delay (Adaptive).
+    virtual int playoutBuffer(BufferType &type, uint16_t &sizeMs) const = 0;
+
+    /// Warnings are raised when the sound system ran short of data to play (playout) or lost
+    /// recorded data (recording); errors when the server was lost while the direction ran. All
+    /// four are cleared by init() and by the clear calls.
+    virtual bool playoutWarning() const = 0;
     virtual bool playoutError() const = 0;
+    virtual bool recordingWarning() const = 0;
     virtual bool recordingError() const = 0;
+    virtual void clearPlayoutWarning() = 0;
     virtual void clearPlayoutError() = 0;
+    virtual void clearRecordingWarning() = 0;
     virtual void clearRecordingError() = 0;
 
     /// Stores the transport (not owned) and sets its four rates and channel counts to 0.

@@ -2,6 +2,7 @@
 // reconnects by itself; the streams are made again when the server returns.
 #include "pulse/AudioDevice.h"
 #include "pulse/PulseConnection.h"
+#include "pulse/PulseDeviceControl.h"
 
 #include <pulse/introspect.h>
 #include <pulse/rtclock.h>
@@ -35,6 +36,7 @@ public:
             return 0;
         if (m_conn.open(kOpenTimeout) != 0)
             return -1;
+        m_playWarnings = m_playErrors = m_recWarnings = m_recErrors = 0;
         qCDebug(lcPulse) << "audio device" << m_id << "initialised";
         return 0;
     }
@@ -51,12 +53,19 @@ public:
             m_playStream.reset();
             m_recording = m_playing = false;
             m_recInitialized = m_playInitialized = false;
+            m_speakerInitialized = m_micInitialized = false;
         }
         m_conn.close();
         return 0;
     }
 
     bool initialized() const override { return m_conn.isOpen(); }
+
+    int activeAudioLayer(AudioLayer &layer) const override
+    {
+        layer = AudioLayer::LinuxPulse;
+        return 0;
+    }
 
     int playoutDevices() override { return int(list(true).size()); }
     int recordingDevices() override { return int(list(false).size()); }
@@ -65,6 +74,10 @@ public:
 
     int setPlayoutDevice(int index) override { return selectDevice(true, index); }
     int setRecordingDevice(int index) override { return selectDevice(false, index); }
+    // Both roles follow the server's default device; a Communications selection also marks the
+    // stream with the "phone" media role, so the server's role routing may place it elsewhere.
+    int setPlayoutDevice(DeviceRole role) override { return selectRole(true, role); }
+    int setRecordingDevice(DeviceRole role) override { return selectRole(false, role); }
 
     int playoutIsAvailable(bool &available) override
     {
@@ -100,6 +113,9 @@ public:
         return 0;
     }
     bool stereoPlayout() const override { return m_playPreferred == 2; }
+    // The server converts between any client channel count and the device's.
+    int stereoPlayoutIsAvailable(bool &available) const override { return available = true, 0; }
+    int stereoRecordingIsAvailable(bool &available) const override { return available = true, 0; }
     int setStereoRecording(bool stereo) override
     {
         std::lock_guard<std::mutex> g(m_op);
@@ -119,10 +135,56 @@ public:
         return 0;
     }
 
-    bool playoutError() const override { return m_playError; }
-    bool recordingError() const override { return m_recError; }
-    void clearPlayoutError() override { m_playError = false; }
-    void clearRecordingError() override { m_recError = false; }
+    int setPlayoutBuffer(BufferType type, uint16_t sizeMs) override
+    {
+        std::lock_guard<std::mutex> g(m_op);
+        m_bufferType = type;
+        if (type == BufferType::Fixed)
+            m_fixedBufferMs = sizeMs;
+        return 0;
+    }
+    int playoutBuffer(BufferType &type, uint16_t &sizeMs) const override
+    {
+        type = m_bufferType;
+        sizeMs = type == BufferType::Adaptive ? uint16_t(m_playDelayMs.load()) : m_fixedBufferMs.load();
+        return 0;
+    }
+
+    bool playoutWarning() const override { return m_playWarnings > 0; }
+    bool playoutError() const override { return m_playErrors > 0; }
+    bool recordingWarning() const override { return m_recWarnings > 0; }
+    bool recordingError() const override { return m_recErrors > 0; }
+    void clearPlayoutWarning() override { m_playWarnings = 0; }
+    void clearPlayoutError() override { m_playErrors = 0; }
+    void clearRecordingWarning() override { m_recWarnings = 0; }
+    void clearRecordingError() override { m_recErrors = 0; }
+
+    // --- speaker and microphone (defined below the class) ------------------------------------
+    int initSpeaker() override;
+    bool speakerIsInitialized() const override { return m_speakerInitialized; }
+    int initMicrophone() override;
+    bool microphoneIsInitialized() const override { return m_micInitialized; }
+    int speakerVolumeIsAvailable(bool &available) override;
+    int setSpeakerVolume(uint32_t volume) override;
+    int speakerVolume(uint32_t &volume) override;
+    int maxSpeakerVolume(uint32_t &volume) const override;
+    int minSpeakerVolume(uint32_t &volume) const override;
+    int speakerVolumeStepSize(uint16_t &step) const override;
+    int microphoneVolumeIsAvailable(bool &available) override;
+    int setMicrophoneVolume(uint32_t volume) override;
+    int microphoneVolume(uint32_t &volume) override;
+    int maxMicrophoneVolume(uint32_t &volume) const override;
+    int minMicrophoneVolume(uint32_t &volume) const override;
+    int microphoneVolumeStepSize(uint16_t &step) const override;
+    int speakerMuteIsAvailable(bool &available) override;
+    int setSpeakerMute(bool mute) override;
+    int speakerMute(bool &muted) override;
+    int microphoneMuteIsAvailable(bool &available) override;
+    int setMicrophoneMute(bool mute) override;
+    int microphoneMute(bool &muted) override;
+    int microphoneBoostIsAvailable(bool &available) override;
+    int setMicrophoneBoost(bool enable) override;
+    int microphoneBoost(bool &enabled) const override;
 
     int attachTransport(AudioTransport *transport) override
     {
@@ -254,6 +316,29 @@ private:
         return false;
     }
 
+    int selectRole(bool playout, DeviceRole role)
+    {
+        std::lock_guard<std::mutex> g(m_op);
+        if (playout ? m_playInitialized.load() : m_recInitialized.load())
+            return -1;
+        (playout ? m_playIndex : m_recIndex) = kDefaultDevice;
+        (playout ? m_playRole : m_recRole) = role;
+        return 0;
+    }
+
+    // The device an index selection names: the server's default for kDefaultDevice.
+    bool resolve(bool playout, Entry &e)
+    {
+        const int index = playout ? m_playIndex : m_recIndex;
+        if (index == kDefaultDevice)
+            return defaultEntry(playout, e);
+        const std::vector<Entry> entries = list(playout);
+        if (index < 0 || index >= int(entries.size()))
+            return false;
+        e = entries[size_t(index)];
+        return true;
+    }
+
     int selectDevice(bool playout, int index)
     {
         std::lock_guard<std::mutex> g(m_op);
@@ -262,6 +347,7 @@ private:
         if (index != kDefaultDevice && (index < 0 || index >= int(list(playout).size())))
             return -1;
         (playout ? m_playIndex : m_recIndex) = index;
+        (playout ? m_playRole : m_recRole) = DeviceRole::Console;
         return 0;
     }
 
@@ -278,16 +364,10 @@ private:
         if (!m_conn.isOpen())
             return -1;
         Entry e;
-        const int index = playout ? m_playIndex : m_recIndex;
-        if (index == kDefaultDevice) {
-            if (!defaultEntry(playout, e))
-                return -1;
-        } else {
-            const std::vector<Entry> entries = list(playout);
-            if (index >= int(entries.size()))
-                return -1;
-            e = entries[size_t(index)];
-        }
+        if (!resolve(playout, e))
+            return -1;
+        if (!playout)
+            prepareLevels(false); // the microphone's controls come with recording; not required
         // Rates are tried in the order of kNegotiatedRates; the sound server converts between any
         // client format and the device's, so the first one is always accepted.
         const int rate = kNegotiatedRates[0];
@@ -369,7 +449,11 @@ private:
         pa_sample_spec sampleSpec{PA_SAMPLE_S16LE, uint32_t(d.rate), uint8_t(d.channels)};
         pa_channel_map map;
         pa_channel_map_init_extend(&map, sampleSpec.channels, PA_CHANNEL_MAP_DEFAULT);
-        StreamPtr s(pa_stream_new(c, playout ? "playout" : "recording", &sampleSpec, &map));
+        std::unique_ptr<pa_proplist, decltype(&pa_proplist_free)> props(pa_proplist_new(), &pa_proplist_free);
+        if ((playout ? m_playRole : m_recRole) == DeviceRole::Communications)
+            pa_proplist_sets(props.get(), PA_PROP_MEDIA_ROLE, "phone");
+        StreamPtr s(pa_stream_new_with_proplist(c, playout ? "playout" : "recording", &sampleSpec, &map,
+                                                props.get()));
         if (!s)
             return false;
         const uint32_t block = uint32_t(d.rate / 100 * d.channels * 2);
@@ -377,6 +461,8 @@ private:
         attr.maxlength = uint32_t(-1);
         attr.fragsize = block;
         attr.tlength = block * 4;
+        if (playout && m_bufferType == BufferType::Fixed)
+            attr.tlength = block * std::max<uint32_t>(1, uint32_t(m_fixedBufferMs.load() + 9) / 10);
         attr.minreq = block;
         attr.prebuf = uint32_t(-1);
         pa_stream_set_state_callback(
@@ -392,9 +478,17 @@ private:
         int rc;
         if (playout) {
             pa_stream_set_write_callback(s.get(), &AudioDevicePulse::writable, this);
+            pa_stream_set_underflow_callback(
+                s.get(),
+                [](pa_stream *, void *me) { bump(static_cast<AudioDevicePulse *>(me)->m_playWarnings); },
+                this);
             rc = pa_stream_connect_playback(s.get(), devName, &attr, flags, nullptr, nullptr);
         } else {
             pa_stream_set_read_callback(s.get(), &AudioDevicePulse::readable, this);
+            pa_stream_set_overflow_callback(
+                s.get(),
+                [](pa_stream *, void *me) { bump(static_cast<AudioDevicePulse *>(me)->m_recWarnings); },
+                this);
             rc = pa_stream_connect_record(s.get(), devName, &attr, flags);
         }
         if (rc < 0)
@@ -461,11 +555,11 @@ private:
     void onLost()
     {
         if (m_wantRecording) {
-            m_recError = true;
+            m_recErrors = 1;
             qCWarning(lcPulse) << "recording interrupted: sound server lost";
         }
         if (m_wantPlayout) {
-            m_playError = true;
+            m_playErrors = 1;
             qCWarning(lcPulse) << "playout interrupted: sound server lost";
         }
     }
@@ -484,6 +578,20 @@ private:
                 qCInfo(lcPulse) << "playout resumed";
         }
     }
+
+    static void bump(std::atomic<uint16_t> &counter)
+    {
+        uint16_t v = counter.load();
+        while (v < UINT16_MAX && !counter.compare_exchange_weak(v, uint16_t(v + 1))) {
+        }
+    }
+
+    // m_op held. Resolves the selected device of the direction and checks its level can be read.
+    int prepareLevels(bool speaker);
+    // m_op held. The prepared device's level, or false.
+    bool preparedLevel(bool speaker, DeviceLevel &level);
+    // m_op not held: resolves the selected device now (availability checks).
+    bool currentLevel(bool speaker, DeviceLevel &level);
 
     const int m_id;
     PulseConnection m_conn;
@@ -505,6 +613,10 @@ private:
     // m_op.
     int m_recIndex = kDefaultDevice;
     int m_playIndex = kDefaultDevice;
+    DeviceRole m_recRole = DeviceRole::Console;
+    DeviceRole m_playRole = DeviceRole::Console;
+    std::string m_speakerDevice; // resolved by initSpeaker
+    std::string m_micDevice;     // resolved by initMicrophone
     std::atomic<int> m_recPreferred{2};
     std::atomic<int> m_playPreferred{2};
 
@@ -512,11 +624,202 @@ private:
     std::atomic<bool> m_playInitialized{false};
     std::atomic<bool> m_recording{false};
     std::atomic<bool> m_playing{false};
-    std::atomic<bool> m_recError{false};
-    std::atomic<bool> m_playError{false};
+    std::atomic<bool> m_speakerInitialized{false};
+    std::atomic<bool> m_micInitialized{false};
+    // Counters, 16-bit as the device reports them; raised on the loop thread, cleared anywhere.
+    std::atomic<uint16_t> m_recWarnings{0};
+    std::atomic<uint16_t> m_recErrors{0};
+    std::atomic<uint16_t> m_playWarnings{0};
+    std::atomic<uint16_t> m_playErrors{0};
+    std::atomic<BufferType> m_bufferType{BufferType::Adaptive};
+    std::atomic<uint16_t> m_fixedBufferMs{80};
     std::atomic<int> m_recDelayMs{0};
     std::atomic<int> m_playDelayMs{0};
 };
+
+// --- speaker and microphone ----------------------------------------------------------------
+// The speaker is the selected output device (sink) and the microphone the selected input device
+// (source); their volume and mute are the devices' own, as the sound settings show them.
+
+int AudioDevicePulse::prepareLevels(bool speaker)
+{
+    if (speaker ? m_playing.load() : m_recording.load())
+        return -1;
+    Entry e;
+    DeviceLevel level;
+    if (!resolve(speaker, e) ||
+        !readDeviceLevel(m_conn, speaker ? DeviceKind::Sink : DeviceKind::Source, e.name.id, level))
+        return -1;
+    (speaker ? m_speakerDevice : m_micDevice) = e.name.id;
+    (speaker ? m_speakerInitialized : m_micInitialized) = true;
+    return 0;
+}
+
+bool AudioDevicePulse::preparedLevel(bool speaker, DeviceLevel &level)
+{
+    if (!(speaker ? m_speakerInitialized.load() : m_micInitialized.load()))
+        return false;
+    return readDeviceLevel(m_conn, speaker ? DeviceKind::Sink : DeviceKind::Source,
+                           speaker ? m_speakerDevice : m_micDevice, level);
+}
+
+bool AudioDevicePulse::currentLevel(bool speaker, DeviceLevel &level)
+{
+    std::lock_guard<std::mutex> g(m_op);
+    Entry e;
+    return resolve(speaker, e) &&
+           readDeviceLevel(m_conn, speaker ? DeviceKind::Sink : DeviceKind::Source, e.name.id, level);
+}
+
+int AudioDevicePulse::initSpeaker()
+{
+    std::lock_guard<std::mutex> g(m_op);
+    return prepareLevels(true);
+}
+
+int AudioDevicePulse::initMicrophone()
+{
+    std::lock_guard<std::mutex> g(m_op);
+    return prepareLevels(false);
+}
+
+int AudioDevicePulse::speakerVolumeIsAvailable(bool &available)
+{
+    DeviceLevel level;
+    available = currentLevel(true, level);
+    return 0;
+}
+
+int AudioDevicePulse::microphoneVolumeIsAvailable(bool &available)
+{
+    DeviceLevel level;
+    available = currentLevel(false, level);
+    return 0;
+}
+
+// Every sink and source has a mute switch: mute is available when the device answers.
+int AudioDevicePulse::speakerMuteIsAvailable(bool &available)
+{
+    return speakerVolumeIsAvailable(available);
+}
+int AudioDevicePulse::microphoneMuteIsAvailable(bool &available)
+{
+    return microphoneVolumeIsAvailable(available);
+}
+
+int AudioDevicePulse::setSpeakerVolume(uint32_t volume)
+{
+    std::lock_guard<std::mutex> g(m_op);
+    if (volume > kMaxVolume || !m_speakerInitialized)
+        return -1;
+    return setDeviceVolume(m_conn, DeviceKind::Sink, m_speakerDevice, volumeFromLevel(volume)) ? 0 : -1;
+}
+
+int AudioDevicePulse::setMicrophoneVolume(uint32_t volume)
+{
+    std::lock_guard<std::mutex> g(m_op);
+    if (volume > kMaxVolume || !m_micInitialized || m_micDevice.empty())
+        return -1;
+    return setDeviceVolume(m_conn, DeviceKind::Source, m_micDevice, volumeFromLevel(volume)) ? 0 : -1;
+}
+
+int AudioDevicePulse::speakerVolume(uint32_t &volume)
+{
+    std::lock_guard<std::mutex> g(m_op);
+    DeviceLevel level;
+    if (!preparedLevel(true, level))
+        return -1;
+    volume = levelFromVolume(pa_cvolume_max(&level.volume));
+    return 0;
+}
+
+int AudioDevicePulse::microphoneVolume(uint32_t &volume)
+{
+    std::lock_guard<std::mutex> g(m_op);
+    DeviceLevel level;
+    if (!preparedLevel(false, level))
+        return -1;
+    volume = levelFromVolume(pa_cvolume_max(&level.volume));
+    return 0;
+}
+
+int AudioDevicePulse::maxSpeakerVolume(uint32_t &volume) const
+{
+    return m_speakerInitialized ? (volume = kMaxVolume, 0) : -1;
+}
+int AudioDevicePulse::minSpeakerVolume(uint32_t &volume) const
+{
+    return m_speakerInitialized ? (volume = 0, 0) : -1;
+}
+int AudioDevicePulse::speakerVolumeStepSize(uint16_t &step) const
+{
+    return m_speakerInitialized ? (step = 1, 0) : -1;
+}
+int AudioDevicePulse::maxMicrophoneVolume(uint32_t &volume) const
+{
+    return m_micInitialized ? (volume = kMaxVolume, 0) : -1;
+}
+int AudioDevicePulse::minMicrophoneVolume(uint32_t &volume) const
+{
+    return m_micInitialized ? (volume = 0, 0) : -1;
+}
+int AudioDevicePulse::microphoneVolumeStepSize(uint16_t &step) const
+{
+    return m_micInitialized ? (step = 1, 0) : -1;
+}
+
+int AudioDevicePulse::setSpeakerMute(bool mute)
+{
+    std::lock_guard<std::mutex> g(m_op);
+    if (!m_speakerInitialized)
+        return -1;
+    return setDeviceMute(m_conn, DeviceKind::Sink, m_speakerDevice, mute) ? 0 : -1;
+}
+
+int AudioDevicePulse::setMicrophoneMute(bool mute)
+{
+    std::lock_guard<std::mutex> g(m_op);
+    if (!m_micInitialized)
+        return -1;
+    return setDeviceMute(m_conn, DeviceKind::Source, m_micDevice, mute) ? 0 : -1;
+}
+
+int AudioDevicePulse::speakerMute(bool &muted)
+{
+    std::lock_guard<std::mutex> g(m_op);
+    DeviceLevel level;
+    if (!preparedLevel(true, level))
+        return -1;
+    muted = level.muted;
+    return 0;
+}
+
+int AudioDevicePulse::microphoneMute(bool &muted)
+{
+    std::lock_guard<std::mutex> g(m_op);
+    DeviceLevel level;
+    if (!preparedLevel(false, level))
+        return -1;
+    muted = level.muted;
+    return 0;
+}
+
+// Microphone boost is a switch of some capture hardware (a fixed gain stage ahead of the level
+// control). The sound server exposes no such switch, only the level, which already goes past the
+// normal level: the boost is never available here.
+int AudioDevicePulse::microphoneBoostIsAvailable(bool &available)
+{
+    available = false;
+    return 0;
+}
+int AudioDevicePulse::setMicrophoneBoost(bool)
+{
+    return -1;
+}
+int AudioDevicePulse::microphoneBoost(bool &) const
+{
+    return -1;
+}
 
 } // namespace
 

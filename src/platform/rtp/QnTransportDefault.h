@@ -1,6 +1,7 @@
 #pragma once
 
 #include "QnRtpRtcp.h"
+#include "common/log/QnLogLimiter.h"
 
 #include <atomic>
 #include <cstdint>
@@ -76,4 +77,5 @@ private:
     QnRtpRtcp *m_receiver = nullptr;
     std::atomic<uint32_t> m_remoteSsrc{0};
     std::atomic<uint32_t> m_lastSsrc{0};
+    QnLogLimiter m_dropLog; // dropped datagrams: first lines of each interval, then a count
 };

@@ -120,7 +120,8 @@ int QnTransportDefault::onReceive()
         if (n < 1)
             break;
         if (n > kBufferSize) {
-            qCDebug(lcRtp) << "dropped truncated datagram of" << n << "bytes";
+            if (m_dropLog.allow(lcRtp(), "truncated datagram", QtDebugMsg))
+                qCDebug(lcRtp) << "dropped truncated datagram of" << n << "bytes";
             continue;
         }
         const int length = int(n);

@@ -41,10 +41,50 @@ public:
     bool stereoRecording() const override { return true; }
     int playoutDelayMs(uint16_t &ms) const override { return ms = 0, 0; }
     int recordingDelayMs(uint16_t &ms) const override { return ms = 0, 0; }
+    bool playoutWarning() const override { return false; }
     bool playoutError() const override { return false; }
+    bool recordingWarning() const override { return false; }
     bool recordingError() const override { return false; }
+    void clearPlayoutWarning() override {}
     void clearPlayoutError() override {}
+    void clearRecordingWarning() override {}
     void clearRecordingError() override {}
+    // Controls the audio chain does not use: not available.
+    int activeAudioLayer(AudioLayer &l) const override { return l = AudioLayer::PlatformDefault, 0; }
+    int setPlayoutDevice(DeviceRole) override { return -1; }
+    int setRecordingDevice(DeviceRole) override { return selected = kDefaultDevice, 0; }
+    int initSpeaker() override { return -1; }
+    bool speakerIsInitialized() const override { return false; }
+    int initMicrophone() override { return -1; }
+    bool microphoneIsInitialized() const override { return false; }
+    int speakerVolumeIsAvailable(bool &a) override { return a = false, 0; }
+    int setSpeakerVolume(uint32_t) override { return -1; }
+    int speakerVolume(uint32_t &) override { return -1; }
+    int maxSpeakerVolume(uint32_t &) const override { return -1; }
+    int minSpeakerVolume(uint32_t &) const override { return -1; }
+    int speakerVolumeStepSize(uint16_t &) const override { return -1; }
+    int microphoneVolumeIsAvailable(bool &a) override { return a = false, 0; }
+    int setMicrophoneVolume(uint32_t) override { return -1; }
+    int microphoneVolume(uint32_t &) override { return -1; }
+    int maxMicrophoneVolume(uint32_t &) const override { return -1; }
+    int minMicrophoneVolume(uint32_t &) const override { return -1; }
+    int microphoneVolumeStepSize(uint16_t &) const override { return -1; }
+    int speakerMuteIsAvailable(bool &a) override { return a = false, 0; }
+    int setSpeakerMute(bool) override { return -1; }
+    int speakerMute(bool &) override { return -1; }
+    int microphoneMuteIsAvailable(bool &a) override { return a = false, 0; }
+    int setMicrophoneMute(bool) override { return -1; }
+    int microphoneMute(bool &) override { return -1; }
+    int microphoneBoostIsAvailable(bool &a) override { return a = false, 0; }
+    int setMicrophoneBoost(bool) override { return -1; }
+    int microphoneBoost(bool &) const override { return -1; }
+    int stereoPlayoutIsAvailable(bool &a) const override { return a = true, 0; }
+    int stereoRecordingIsAvailable(bool &a) const override { return a = true, 0; }
+    int setPlayoutBuffer(BufferType, uint16_t) override { return 0; }
+    int playoutBuffer(BufferType &t, uint16_t &ms) const override
+    {
+        return t = BufferType::Adaptive, ms = 0, 0;
+    }
     int attachTransport(qn::platform::AudioTransport *t) override
     {
         transport = t;

@@ -2,6 +2,7 @@
 // "cast_sink" as default output) and daemons of the test's own for other device formats and for
 // the server going away.
 #include "../../fixtures/pulse/PrivatePulse.h"
+#include "QnTestSkip.h"
 
 #include "audio/QnAudioCaptrue.h"
 
@@ -87,7 +88,7 @@ void TestAudioLoopback::feedTone(qn::platform::PcmOutput &out, const std::functi
 void TestAudioLoopback::toneFromTheDefaultOutput()
 {
     if (qEnvironmentVariableIsEmpty("PULSE_SERVER"))
-        QSKIP("needs the test environment's PulseAudio (scripts/lib/test-env.sh)");
+        QN_SKIP_MISSING("needs the test environment's PulseAudio (scripts/lib/test-env.sh)");
     BlockLog log;
     QnAudioCaptrue front; // the process's timer, the platform loopback
     QVERIFY(front.start(false, 0));

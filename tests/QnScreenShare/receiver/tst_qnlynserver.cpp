@@ -1,4 +1,5 @@
 #include "../mediatest/MediaTestUtil.h"
+#include "QnTestSkip.h"
 #include "receiver/QnLynServer.h"
 
 #include <QSignalSpy>
@@ -105,7 +106,7 @@ void TestQnLynServer::receivesFfmpegStream()
 {
     QFETCH(int, opusFrameMs);
     if (!MediaTestUtil::haveFfmpeg())
-        QSKIP("ffmpeg is not installed");
+        QN_SKIP_MISSING("ffmpeg is not installed");
     const int base = MediaTestUtil::freePortBlock();
     QVERIFY(base > 0);
 
@@ -172,7 +173,7 @@ void TestQnLynServer::receivesFfmpegStream()
 void TestQnLynServer::restartCyclesUnderTraffic()
 {
     if (!MediaTestUtil::haveFfmpeg())
-        QSKIP("ffmpeg is not installed");
+        QN_SKIP_MISSING("ffmpeg is not installed");
     const int base = MediaTestUtil::freePortBlock();
     QVERIFY(base > 0);
     QProcess ffmpeg;

@@ -1,5 +1,6 @@
 #include "../mediatest/MediaTestUtil.h"
 #include "LossRelay.h"
+#include "QnTestSkip.h"
 #include "receiver/QnLynServer.h"
 #include "rtp/Rtcp.h"
 #include "rtp/RtpPacket.h"
@@ -88,7 +89,7 @@ void TestQnLynSender::muteWhileIdleOnlyRecords()
 void TestQnLynSender::ffmpegDecodesMirroring()
 {
     if (!MediaTestUtil::haveFfmpeg())
-        QSKIP("ffmpeg is not installed");
+        QN_SKIP_MISSING("ffmpeg is not installed");
     const bool haveSound = !qEnvironmentVariableIsEmpty("PULSE_SERVER");
     QTemporaryDir dir;
     const int remote = MediaTestUtil::freePortBlock();

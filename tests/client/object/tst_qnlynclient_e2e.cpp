@@ -6,6 +6,7 @@
 #include "QnSignalClient.h"
 #include "QnSimNetns.h"
 #include "QnSimReceiver.h"
+#include "QnTestSkip.h"
 #include "gateway/QnGatewayServer.h"
 #include "http/QnLynHttp.h"
 #include "input/QnLynInput.h"
@@ -83,7 +84,7 @@ private:
 void TstQnLynClientE2e::initTestCase()
 {
     if (!MediaTestUtil::haveFfmpeg())
-        QSKIP("ffmpeg is not installed");
+        QN_SKIP_MISSING("ffmpeg is not installed");
     QVERIFY2(QnSimNetns::onlyOwnInterfaces(), "not in a private namespace");
     QVERIFY(m_rxThread.startInNamespace());
     QString error;

@@ -122,6 +122,7 @@ private slots:
     void cursorShapeSentOncePerChange();
     void touchIdReuseAndDeduplication();
     void touchContactsAreBounded();
+    void refusedInputFloodIsSummarised();
     void remoteCursorCallback();
     void receiverChangeReleasesHeld();
     void receiptFromAnotherThread();
@@ -420,6 +421,32 @@ void TstLynInput::touchContactsAreBounded()
     m_input->recvData(kReceiver, message(9, up));
     QCOMPARE(m_fake->log(), QStringList());
     QCOMPARE(m_input->touchIds().size(), QnLynInput::kMaxTouchContacts - 1);
+}
+
+namespace {
+QStringList g_lines;
+void collectLine(QtMsgType, const QMessageLogContext &, const QString &msg)
+{
+    g_lines << msg;
+}
+} // namespace
+
+void TstLynInput::refusedInputFloodIsSummarised()
+{
+    QList<QPoint> ten;
+    for (int i = 0; i < QnLynInput::kMaxTouchContacts; ++i)
+        ten.append(QPoint(i, i));
+    m_input->recvData(kReceiver, touch(7, ten, 100));
+    g_lines.clear();
+    const QtMessageHandler old = qInstallMessageHandler(collectLine);
+    for (int i = 0; i < 1000; ++i) {
+        m_input->recvData(kReceiver, touch(7, {QPoint(1, 1)}, 1000 + i)); // every contact in use
+        m_input->recvData(kReceiver, "{\"type\": 1,");                    // not one JSON object
+    }
+    qInstallMessageHandler(old);
+    // The first lines of each kind, not one per message (the summaries follow in a later interval).
+    QCOMPARE(g_lines.filter("all contacts in use").size(), QnLogLimiter::kDefaultBurst);
+    QCOMPARE(g_lines.filter("not one well-formed JSON object").size(), QnLogLimiter::kDefaultBurst);
 }
 
 void TstLynInput::remoteCursorCallback()

@@ -1,4 +1,5 @@
 #include "../../QnScreenShare/mediatest/MediaTestUtil.h"
+#include "QnTestSkip.h"
 #include "manager/QnLynManager.h"
 #include "sender/QnLynSender.h"
 #include "taskpool/ThreadPool.h"
@@ -94,7 +95,7 @@ void TestQnLynManager::muteFromAnotherThreadIsQueued()
 void TestQnLynManager::desktopPicturesCarryUserId()
 {
     if (!MediaTestUtil::haveFfmpeg())
-        QSKIP("ffmpeg is not installed");
+        QN_SKIP_MISSING("ffmpeg is not installed");
     QnLynManager manager;
     const int base = MediaTestUtil::freePortBlock();
     std::atomic<int> pictures{0};
@@ -126,7 +127,7 @@ void TestQnLynManager::desktopPicturesCarryUserId()
 void TestQnLynManager::mirroringBesideDesktopSync()
 {
     if (!MediaTestUtil::haveFfmpeg())
-        QSKIP("ffmpeg is not installed");
+        QN_SKIP_MISSING("ffmpeg is not installed");
     QnLynManager manager;
     // The client steps the local base by 4 per run: mirroring on L..L+3, desktop sync on L+4..L+7.
     const int local = MediaTestUtil::freePortBlock(8);
@@ -158,7 +159,7 @@ void TestQnLynManager::mirroringBesideDesktopSync()
 void TestQnLynManager::startStopCyclesUnderTraffic()
 {
     if (!MediaTestUtil::haveFfmpeg())
-        QSKIP("ffmpeg is not installed");
+        QN_SKIP_MISSING("ffmpeg is not installed");
     ThreadPool pool(1);
     QnLynManager manager(nullptr, &pool);
     const int base = MediaTestUtil::freePortBlock(8);
