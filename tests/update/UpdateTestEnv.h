@@ -55,14 +55,16 @@ struct UpdateTestEnv
     /// The cloud answers every check with this update_info (has_update true, code 200).
     void offer(const QJsonObject &updateInfo)
     {
-        const QJsonObject body{{"code", 200}, {"data", QJsonObject{{"has_update", true}, {"update_info", updateInfo}}}};
-        cloud.setRoute("GET", QStringLiteral("/classroom/v1/appmanager/getupdate"), QnHttpResponse::json(body));
+        const QJsonObject body{{"code", 200},
+                               {"data", QJsonObject{{"has_update", true}, {"update_info", updateInfo}}}};
+        cloud.setRoute("GET", QStringLiteral("/classroom/v1/appmanager/getupdate"),
+                       QnHttpResponse::json(body));
     }
 
     /// An offer of a package served by the fixture at path with these bytes (its size and MD5 as
     /// given, or the true ones).
-    void offerPackage(const QString &path, const QByteArray &bytes, qint64 size = -1, const QString &md5 = QString(),
-                      const QString &version = QStringLiteral("1.0.7"))
+    void offerPackage(const QString &path, const QByteArray &bytes, qint64 size = -1,
+                      const QString &md5 = QString(), const QString &version = QStringLiteral("1.0.7"))
     {
         cloud.setRoute("GET", path, QnHttpResponse::raw(200, bytes, "application/octet-stream"));
         offer(QJsonObject{
@@ -70,7 +72,8 @@ struct UpdateTestEnv
             {"app_version", version},
             {"app_update_desc", "notes"},
             {"app_size", size < 0 ? double(bytes.size()) : double(size)},
-            {"md5", md5.isNull() ? QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex())
+            {"md5", md5.isNull() ? QString::fromLatin1(
+                                       QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex())
                                  : md5},
         });
     }

@@ -86,10 +86,14 @@ void TestUpdateCheck::folderId_data()
 {
     QTest::addColumn<QString>("appDir");
     QTest::addColumn<QString>("id");
-    QTest::newRow("C:/a") << "C:/a" << "QzovYQ";
-    QTest::newRow("Linux folder") << "/opt/qnlyn" << "L29wdC9xbmx5bg";
-    QTest::newRow("slash in Base64 removed") << "?>?" << "Pz4";
-    QTest::newRow("plus in Base64 removed") << "~~~" << "fn5";
+    QTest::newRow("C:/a") << "C:/a"
+                          << "QzovYQ";
+    QTest::newRow("Linux folder") << "/opt/qnlyn"
+                                  << "L29wdC9xbmx5bg";
+    QTest::newRow("slash in Base64 removed") << "?>?"
+                                             << "Pz4";
+    QTest::newRow("plus in Base64 removed") << "~~~"
+                                            << "fn5";
     QTest::newRow("UTF-8 text") << QString::fromUtf8("/home/\xe8\x80\x81\xe5\xb8\x88") << "L2hvbWUv6ICB5biI";
 }
 
@@ -161,14 +165,22 @@ void TestUpdateCheck::packageFileName_data()
 {
     QTest::addColumn<QString>("url");
     QTest::addColumn<QString>("name");
-    QTest::newRow("plain") << "http://h/dl/setup.exe" << "setup.exe";
-    QTest::newRow("query left out") << "http://h/dl/setup.deb?token=a/b&x=../../y" << "setup.deb";
-    QTest::newRow("encoded separators") << "http://h/dl/..%2F..%2Fbashrc" << "bashrc";
-    QTest::newRow("dot-dot") << "http://h/dl/.." << "package";
-    QTest::newRow("hidden name") << "http://h/dl/.profile" << "profile";
-    QTest::newRow("folder") << "http://h/dl/" << "package";
-    QTest::newRow("odd characters") << "http://h/dl/a%20b$%5C.deb" << "a_b__.deb";
-    QTest::newRow("long name keeps its suffix") << "http://h/" + QString(300, 'a') + ".deb" << QString(124, 'a') + ".deb";
+    QTest::newRow("plain") << "http://h/dl/setup.exe"
+                           << "setup.exe";
+    QTest::newRow("query left out") << "http://h/dl/setup.deb?token=a/b&x=../../y"
+                                    << "setup.deb";
+    QTest::newRow("encoded separators") << "http://h/dl/..%2F..%2Fbashrc"
+                                        << "bashrc";
+    QTest::newRow("dot-dot") << "http://h/dl/.."
+                             << "package";
+    QTest::newRow("hidden name") << "http://h/dl/.profile"
+                                 << "profile";
+    QTest::newRow("folder") << "http://h/dl/"
+                            << "package";
+    QTest::newRow("odd characters") << "http://h/dl/a%20b$%5C.deb"
+                                    << "a_b__.deb";
+    QTest::newRow("long name keeps its suffix")
+        << "http://h/" + QString(300, 'a') + ".deb" << QString(124, 'a') + ".deb";
 }
 
 void TestUpdateCheck::packageFileName()
@@ -194,10 +206,14 @@ void TestUpdateCheck::checkThroughCloud_data()
     QTest::addColumn<bool>("signalled");
     QTest::addColumn<int>("state");
     QTest::addColumn<bool>("packageMode");
-    const QJsonObject info{{"app_url", "http://h/setup.deb"}, {"app_version", "1.0.7"}, {"app_update_desc", "n"},
-                           {"app_size", 3145728}, {"md5", "d41d8cd98f00b204e9800998ecf8427e"}};
+    const QJsonObject info{{"app_url", "http://h/setup.deb"},
+                           {"app_version", "1.0.7"},
+                           {"app_update_desc", "n"},
+                           {"app_size", 3145728},
+                           {"md5", "d41d8cd98f00b204e9800998ecf8427e"}};
     const auto reply = [](const QJsonObject &updateInfo, int code = 200, bool has = true) {
-        return QJsonObject{{"code", code}, {"data", QJsonObject{{"has_update", has}, {"update_info", updateInfo}}}};
+        return QJsonObject{{"code", code},
+                           {"data", QJsonObject{{"has_update", has}, {"update_info", updateInfo}}}};
     };
     QJsonObject forced = info;
     forced["app_force_update"] = 1;
@@ -220,7 +236,8 @@ void TestUpdateCheck::checkThroughCloud()
     QFETCH(int, state);
     QFETCH(bool, packageMode);
 
-    m_env.cloud.setRoute("GET", "/classroom/v1/appmanager/getupdate", QnHttpResponse::json(reply, httpStatus));
+    m_env.cloud.setRoute("GET", "/classroom/v1/appmanager/getupdate",
+                         QnHttpResponse::json(reply, httpStatus));
     UpdateMain main;
     main.setEnvironment(m_env.environment());
     QSignalSpy checkState(&main, &UpdateMain::checkState);
@@ -236,7 +253,9 @@ void TestUpdateCheck::checkThroughCloud()
         QCOMPARE(checkState.at(0).at(0).toInt(), state);
         QCOMPARE(checkState.at(0).at(2).toString(), QStringLiteral("n"));
         QCOMPARE(updateInfo.at(0).at(0).toLongLong(), 3145728);
-        QCOMPARE(main.getUpdateInfo().value("ver").toString(), reply.value("data").toObject().value("update_info").toObject().value("app_version").toString());
+        QCOMPARE(
+            main.getUpdateInfo().value("ver").toString(),
+            reply.value("data").toObject().value("update_info").toObject().value("app_version").toString());
     }
 }
 
@@ -259,7 +278,8 @@ void TestUpdateCheck::requestAndExeName()
 
 void TestUpdateCheck::fiveGiBReportedExactly()
 {
-    m_env.offer(QJsonObject{{"app_version", "1.0.7"}, {"app_size", 5368709120.0}, {"app_update_desc", "big"}});
+    m_env.offer(
+        QJsonObject{{"app_version", "1.0.7"}, {"app_size", 5368709120.0}, {"app_update_desc", "big"}});
     UpdateMain main;
     main.setEnvironment(m_env.environment());
     QSignalSpy updateInfo(&main, &UpdateMain::updateInfo);

@@ -74,11 +74,21 @@ void TestUpdateDownload::packageDownloaded_data()
     QTest::addColumn<QString>("servedPath");
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<bool>("upperCaseMd5");
-    QTest::newRow("plain") << "/dl/setup.bin" << "/dl/setup.bin" << "setup.bin" << false;
-    QTest::newRow("query not in the name") << "/dl/setup.deb?token=a%2Fb" << "/dl/setup.deb" << "setup.deb" << false;
-    QTest::newRow("redirect followed") << "/dl/old.bin" << "/dl/new.bin" << "old.bin" << false;
-    QTest::newRow("encoded separators") << "/dl/..%2F..%2Fevil.deb" << "/dl/../../evil.deb" << "evil.deb" << false;
-    QTest::newRow("upper-case MD5 offered") << "/dl/setup.bin" << "/dl/setup.bin" << "setup.bin" << true;
+    QTest::newRow("plain") << "/dl/setup.bin"
+                           << "/dl/setup.bin"
+                           << "setup.bin" << false;
+    QTest::newRow("query not in the name") << "/dl/setup.deb?token=a%2Fb"
+                                           << "/dl/setup.deb"
+                                           << "setup.deb" << false;
+    QTest::newRow("redirect followed") << "/dl/old.bin"
+                                       << "/dl/new.bin"
+                                       << "old.bin" << false;
+    QTest::newRow("encoded separators") << "/dl/..%2F..%2Fevil.deb"
+                                        << "/dl/../../evil.deb"
+                                        << "evil.deb" << false;
+    QTest::newRow("upper-case MD5 offered") << "/dl/setup.bin"
+                                            << "/dl/setup.bin"
+                                            << "setup.bin" << true;
 }
 
 void TestUpdateDownload::packageDownloaded()
@@ -92,7 +102,8 @@ void TestUpdateDownload::packageDownloaded()
     const QString md5 = QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex());
     m_env.offerPackage(urlPath, bytes, bytes.size(), upperCaseMd5 ? md5.toUpper() : md5);
     if (servedPath != urlPath.section('?', 0, 0) && !urlPath.contains("%2F")) {
-        m_env.cloud.setRoute("GET", urlPath, QnHttpResponse::redirect((m_env.cloud.baseUrl() + servedPath).toUtf8()));
+        m_env.cloud.setRoute("GET", urlPath,
+                             QnHttpResponse::redirect((m_env.cloud.baseUrl() + servedPath).toUtf8()));
         m_env.cloud.setRoute("GET", servedPath, QnHttpResponse::raw(200, bytes));
     } else {
         m_env.cloud.setRoute("GET", servedPath, QnHttpResponse::raw(200, bytes));
@@ -115,7 +126,8 @@ void TestUpdateDownload::packageDownloaded()
     QCOMPARE(main.packagePath(), m_env.packageDir() + "/" + fileName);
     QCOMPARE(read(main.packagePath()), bytes);
     QCOMPARE(QDir(m_env.packageDir()).entryList(QDir::Files), QStringList{fileName}); // no temporary left
-    QCOMPARE(QFile::permissions(m_env.packageDir()) & (QFile::ReadOther | QFile::WriteOther | QFile::ReadGroup),
+    QCOMPARE(QFile::permissions(m_env.packageDir()) &
+                 (QFile::ReadOther | QFile::WriteOther | QFile::ReadGroup),
              QFile::Permissions());
     QSettings ini(m_env.iniPath(), QSettings::IniFormat);
     QCOMPARE(ini.value("update/need").toString(), QStringLiteral("0"));
@@ -144,15 +156,23 @@ void TestUpdateDownload::failedDownloadLeavesNothing()
 
     const QByteArray bytes = packageBytes(200000);
     const QString md5 = QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex());
-    m_env.offerPackage("/dl/setup.bin", bytes, fault == "size" ? bytes.size() + 1 : fault == "nosize" ? 0 : bytes.size(),
-                       fault == "md5" ? QString(32, 'a') : fault == "nomd5" ? QString("") : md5);
+    m_env.offerPackage("/dl/setup.bin", bytes,
+                       fault == "size"     ? bytes.size() + 1
+                       : fault == "nosize" ? 0
+                                           : bytes.size(),
+                       fault == "md5"     ? QString(32, 'a')
+                       : fault == "nomd5" ? QString("")
+                                          : md5);
     if (fault == "404")
         m_env.cloud.setRoute("GET", "/dl/setup.bin", QnHttpResponse::raw(404, "no such file"));
     if (fault == "drop")
         m_env.cloud.setRoute("GET", "/dl/setup.bin", QnHttpResponse::dropped());
     if (fault == "ftp" || fault == "file") {
-        m_env.offer(QJsonObject{{"app_url", fault == "ftp" ? "ftp://127.0.0.1/dl/setup.bin" : "file:///etc/passwd"},
-                                {"app_version", "1.0.7"}, {"app_size", bytes.size()}, {"md5", md5}});
+        m_env.offer(
+            QJsonObject{{"app_url", fault == "ftp" ? "ftp://127.0.0.1/dl/setup.bin" : "file:///etc/passwd"},
+                        {"app_version", "1.0.7"},
+                        {"app_size", bytes.size()},
+                        {"md5", md5}});
     }
     writeFile(m_env.packageDir() + "/setup.bin", "older download");
 
@@ -228,10 +248,14 @@ void TestUpdateDownload::fileListRoute()
     main.setEnvironment(m_env.environment());
     main.setConfigDir(m_env.appDir());
     writeFile(main.updateDir() + "/stale.txt", "stale");
-    main.setFileList({QVariantMap{{"url", m_env.cloud.baseUrl() + "/files/a.bin"}, {"path", "a.bin"},
-                                  {"md5", md5(a)}, {"size", a.size()}},
-                      QVariantMap{{"url", m_env.cloud.baseUrl() + "/files/b.so"}, {"path", "lib/b.so"},
-                                  {"md5", md5(b)}, {"size", b.size()}}});
+    main.setFileList({QVariantMap{{"url", m_env.cloud.baseUrl() + "/files/a.bin"},
+                                  {"path", "a.bin"},
+                                  {"md5", md5(a)},
+                                  {"size", a.size()}},
+                      QVariantMap{{"url", m_env.cloud.baseUrl() + "/files/b.so"},
+                                  {"path", "lib/b.so"},
+                                  {"md5", md5(b)},
+                                  {"size", b.size()}}});
     QSignalSpy finished(&main, &UpdateMain::downloadFinished);
     QSignalSpy percent(&main, &UpdateMain::downloadPercent);
     main.onStartDown();
@@ -256,8 +280,10 @@ void TestUpdateDownload::fileListMd5Mismatch()
     UpdateMain main;
     main.setEnvironment(m_env.environment());
     main.setConfigDir(m_env.appDir());
-    main.setFileList({QVariantMap{{"url", m_env.cloud.baseUrl() + "/files/a.bin"}, {"path", "a.bin"},
-                                  {"md5", QString(32, 'b')}, {"size", a.size()}}});
+    main.setFileList({QVariantMap{{"url", m_env.cloud.baseUrl() + "/files/a.bin"},
+                                  {"path", "a.bin"},
+                                  {"md5", QString(32, 'b')},
+                                  {"size", a.size()}}});
     QSignalSpy finished(&main, &UpdateMain::downloadFinished);
     main.onStartDown();
     QVERIFY(finished.wait(10000));
@@ -276,8 +302,10 @@ void TestUpdateDownload::fileListPathOutsideRefused()
     m_env.cloud.setRoute("GET", "/files/a.bin", QnHttpResponse::raw(200, "x"));
     UpdateMain main;
     main.setEnvironment(m_env.environment());
-    main.setFileList({QVariantMap{{"url", m_env.cloud.baseUrl() + "/files/a.bin"}, {"path", "../escaped.bin"},
-                                  {"md5", "9dd4e461268c8034f5c8564e155c67a6"}, {"size", 1}}});
+    main.setFileList({QVariantMap{{"url", m_env.cloud.baseUrl() + "/files/a.bin"},
+                                  {"path", "../escaped.bin"},
+                                  {"md5", "9dd4e461268c8034f5c8564e155c67a6"},
+                                  {"size", 1}}});
     QSignalSpy finished(&main, &UpdateMain::downloadFinished);
     main.onStartDown();
     QCOMPARE(finished.size(), 1);
@@ -326,7 +354,8 @@ void TestUpdateDownload::fileMd5_data()
     QTest::newRow("empty") << QByteArray("") << QByteArray("d41d8cd98f00b204e9800998ecf8427e");
     QTest::newRow("a") << QByteArray("a") << QByteArray("0cc175b9c0f1b6a831c399e269772661");
     QTest::newRow("abc") << QByteArray("abc") << QByteArray("900150983cd24fb0d6963f7d28e17f72");
-    QTest::newRow("message digest") << QByteArray("message digest") << QByteArray("f96b697d7cb7938d525a2f31aaf161d0");
+    QTest::newRow("message digest") << QByteArray("message digest")
+                                    << QByteArray("f96b697d7cb7938d525a2f31aaf161d0");
     QTest::newRow("numbers")
         << QByteArray("12345678901234567890123456789012345678901234567890123456789012345678901234567890")
         << QByteArray("57edf4a22be3c955ac49da2e2107b67a");
@@ -365,8 +394,9 @@ void TestUpdateDownload::md5CheckThread()
         writeFile(dir.filePath("f"), bytes);
     Md5Check check;
     check.setFile(dir.filePath("f"),
-                  rightMd5 ? QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex())
-                           : QString(32, 'c'));
+                  rightMd5
+                      ? QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex())
+                      : QString(32, 'c'));
     QSignalSpy progress(&check, &Md5Check::checkProgress);
     QSignalSpy finished(&check, &Md5Check::checkedFinished);
     check.start();

@@ -72,22 +72,37 @@ void TestUpdateInstaller::runUpdate_data()
     const auto N = QnElevatedStart::NotFound;
     // Package route: elevated when not administrator (the program stays), plain start otherwise
     // (the program ends only when it started).
-    QTest::newRow("package, user, started") << "bin" << false << S << true << false << "elevated" << false << 0 << 0;
-    QTest::newRow("package, user, refused") << "bin" << false << R << true << false << "elevated" << false << 0 << 0;
-    QTest::newRow("package, user, not found") << "bin" << false << N << true << false << "elevated" << false << 0 << 0;
-    QTest::newRow("package, admin, started") << "bin" << true << S << true << false << "detached" << true << 0 << 0;
-    QTest::newRow("package, admin, start failed") << "bin" << true << S << false << false << "detached" << false << 1 << 0;
-    QTest::newRow("package, user, file missing") << "bin" << false << S << true << true << "" << false << 0 << 0;
-    QTest::newRow("package, admin, file missing") << "bin" << true << S << true << true << "" << false << 1 << 0;
-    QTest::newRow(".deb, user, started") << "deb" << false << S << true << false << "elevated" << false << 0 << 0;
-    QTest::newRow(".deb, user, refused") << "deb" << false << R << true << false << "elevated" << false << 0 << 0;
-    QTest::newRow(".deb, admin, started") << "deb" << true << S << true << false << "detached" << true << 0 << 0;
+    QTest::newRow("package, user, started")
+        << "bin" << false << S << true << false << "elevated" << false << 0 << 0;
+    QTest::newRow("package, user, refused")
+        << "bin" << false << R << true << false << "elevated" << false << 0 << 0;
+    QTest::newRow("package, user, not found")
+        << "bin" << false << N << true << false << "elevated" << false << 0 << 0;
+    QTest::newRow("package, admin, started")
+        << "bin" << true << S << true << false << "detached" << true << 0 << 0;
+    QTest::newRow("package, admin, start failed")
+        << "bin" << true << S << false << false << "detached" << false << 1 << 0;
+    QTest::newRow("package, user, file missing")
+        << "bin" << false << S << true << true << "" << false << 0 << 0;
+    QTest::newRow("package, admin, file missing")
+        << "bin" << true << S << true << true << "" << false << 1 << 0;
+    QTest::newRow(".deb, user, started")
+        << "deb" << false << S << true << false << "elevated" << false << 0 << 0;
+    QTest::newRow(".deb, user, refused")
+        << "deb" << false << R << true << false << "elevated" << false << 0 << 0;
+    QTest::newRow(".deb, admin, started")
+        << "deb" << true << S << true << false << "detached" << true << 0 << 0;
     // File-list route: always an elevated start of "update"; the program ends when it started.
-    QTest::newRow("file list, user, started") << "list" << false << S << true << false << "elevated" << true << 0 << 0;
-    QTest::newRow("file list, user, refused") << "list" << false << R << true << false << "elevated" << false << 0 << 1;
-    QTest::newRow("file list, admin, started") << "list" << true << S << true << false << "elevated" << true << 0 << 0;
-    QTest::newRow("file list, admin, refused") << "list" << true << R << true << false << "elevated" << false << 0 << 1;
-    QTest::newRow("file list, update missing") << "list" << false << S << true << true << "" << false << 0 << 1;
+    QTest::newRow("file list, user, started")
+        << "list" << false << S << true << false << "elevated" << true << 0 << 0;
+    QTest::newRow("file list, user, refused")
+        << "list" << false << R << true << false << "elevated" << false << 0 << 1;
+    QTest::newRow("file list, admin, started")
+        << "list" << true << S << true << false << "elevated" << true << 0 << 0;
+    QTest::newRow("file list, admin, refused")
+        << "list" << true << R << true << false << "elevated" << false << 0 << 1;
+    QTest::newRow("file list, update missing")
+        << "list" << false << S << true << true << "" << false << 0 << 1;
 }
 
 void TestUpdateInstaller::runUpdate()
@@ -176,12 +191,12 @@ void TestUpdateInstaller::stagedUpdateProgram_data()
     QTest::addColumn<UpdateInstaller::Handover>("handover");
     QTest::newRow("nothing staged") << false << false << QnElevatedStart::Started
                                     << UpdateInstaller::Handover::NothingStaged;
-    QTest::newRow("administrator moves it") << true << true << QnElevatedStart::Started
-                                            << UpdateInstaller::Handover::Moved;
-    QTest::newRow("user: elevated restart") << true << false << QnElevatedStart::Started
-                                            << UpdateInstaller::Handover::RelaunchStarted;
-    QTest::newRow("user: restart refused") << true << false << QnElevatedStart::Refused
-                                           << UpdateInstaller::Handover::RelaunchFailed;
+    QTest::newRow("administrator moves it")
+        << true << true << QnElevatedStart::Started << UpdateInstaller::Handover::Moved;
+    QTest::newRow("user: elevated restart")
+        << true << false << QnElevatedStart::Started << UpdateInstaller::Handover::RelaunchStarted;
+    QTest::newRow("user: restart refused")
+        << true << false << QnElevatedStart::Refused << UpdateInstaller::Handover::RelaunchFailed;
 }
 
 void TestUpdateInstaller::stagedUpdateProgram()
