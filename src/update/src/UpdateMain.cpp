@@ -25,6 +25,12 @@
 
 Q_LOGGING_CATEGORY(lcUpdate, "qn.update")
 
+// The resources of this static library (":/resource/update.qm"); outside any namespace.
+static void initUpdateResources()
+{
+    Q_INIT_RESOURCE(update);
+}
+
 namespace {
 
 // A reply body is a small JSON object; anything larger is not read.
@@ -42,6 +48,7 @@ bool isSafeRelativePath(const QString &path)
 
 void installTranslation()
 {
+    initUpdateResources();
     QCoreApplication *app = QCoreApplication::instance();
     if (!app || app->property("qnUpdateTranslation").toBool())
         return;
