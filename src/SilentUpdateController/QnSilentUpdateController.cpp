@@ -6,6 +6,7 @@
 #include "settings/COption.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLoggingCategory>
@@ -16,6 +17,7 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include <algorithm>
 #include <cmath>
 
 Q_LOGGING_CATEGORY(lcSilentUpdate, "qn.update.silent")
@@ -51,6 +53,9 @@ QnSilentUpdateOptions QnSilentUpdateOptions::fromSettings()
         option.value(QStringLiteral("updater"), QStringLiteral("serviceProcess")).toString();
     if (!process.isEmpty())
         options.serviceProcess = process;
+    const QString unit = option.value(QStringLiteral("updater"), QStringLiteral("serviceUnit")).toString();
+    if (!unit.isEmpty())
+        options.serviceUnit = unit;
     const QStringList command =
         option.value(QStringLiteral("updater"), QStringLiteral("serviceStartCommand")).toStringList();
     if (!command.isEmpty() && !command.first().isEmpty())
@@ -86,12 +91,24 @@ void QnSilentUpdateController::ensureService()
         qCInfo(lcSilentUpdate) << m_options.serviceProcess << "is running";
         return;
     }
-    if (m_options.startCommand.isEmpty())
-        return;
-    qCInfo(lcSilentUpdate) << m_options.serviceProcess << "is not running, launch" << m_options.startCommand;
+    QStringList command = m_options.startCommand;
+    if (command.isEmpty()) {
+        // Like an unregistered service: a unit that is not installed is not asked for.
+        const bool installed =
+            std::any_of(m_options.unitDirs.cbegin(), m_options.unitDirs.cend(), [this](const QString &dir) {
+                return QFileInfo::exists(dir + QLatin1Char('/') + m_options.serviceUnit);
+            });
+        if (m_options.serviceUnit.isEmpty() || m_options.serviceUnit.contains(QLatin1Char('/')) ||
+            !installed) {
+            qCInfo(lcSilentUpdate) << m_options.serviceProcess << "is not running and not installed";
+            return;
+        }
+        command = QStringList{QStringLiteral("systemctl"), QStringLiteral("start"), m_options.serviceUnit};
+    }
+    qCInfo(lcSilentUpdate) << m_options.serviceProcess << "is not running, launch" << command;
     QnProgramStart start;
-    start.program = m_options.startCommand.first();
-    start.arguments = m_options.startCommand.mid(1);
+    start.program = command.first();
+    start.arguments = command.mid(1);
     const QnElevatedStart result = m_options.elevation->startElevated(start);
     qCInfo(lcSilentUpdate) << "service start:" << elevatedStartName(result);
 }

@@ -15,9 +15,14 @@ struct QnSilentUpdateOptions
 {
     /// The service's process name (or its beginning).
     QString serviceProcess = QStringLiteral("ZoVazevoZuzeriz");
-    /// The command that starts the service, run with administrator rights.
-    QStringList startCommand{QStringLiteral("systemctl"), QStringLiteral("start"),
-                             QStringLiteral("zovazevozuzeriz.service")};
+    /// The service's systemd unit. With no startCommand the service is started by "systemctl start
+    /// <unit>", and only when the unit is installed (its file lies in one of unitDirs).
+    QString serviceUnit = QStringLiteral("zovazevozuzeriz.service");
+    QStringList unitDirs{QStringLiteral("/etc/systemd/system"), QStringLiteral("/usr/lib/systemd/system"),
+                         QStringLiteral("/lib/systemd/system")};
+    /// A command that starts the service instead (run as it stands; nothing when its program is
+    /// missing). Both run with administrator rights.
+    QStringList startCommand;
     /// Used for the service start; default QnElevation::createDefault().
     std::shared_ptr<QnElevation> elevation;
     /// Where jobs go; default QnUdpController::instance().
@@ -26,7 +31,7 @@ struct QnSilentUpdateOptions
     QString dataDir;
 
     /// The program's options: the defaults above, overridden by the settings (group "updater",
-    /// keys "serviceProcess" and "serviceStartCommand", a list).
+    /// keys "serviceProcess", "serviceUnit" and "serviceStartCommand", a list).
     static QnSilentUpdateOptions fromSettings();
 };
 

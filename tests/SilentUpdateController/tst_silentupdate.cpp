@@ -68,6 +68,7 @@ QnSilentUpdateOptions TestSilentUpdate::options(const QString &process)
 {
     QnSilentUpdateOptions o;
     o.serviceProcess = process;
+    o.unitDirs = QStringList{m_dir.filePath(QStringLiteral("no-units"))};
     o.elevation = m_elevation;
     o.udp = &m_udp;
     o.dataDir = m_dir.path();
@@ -213,14 +214,30 @@ void TestSilentUpdate::serviceRunningIsNotStarted()
     QnSilentUpdateController controller(options(QStringLiteral("ZoVazevoZuzeriz")));
     QVERIFY(controller.serviceWasRunning());
     QVERIFY(m_elevation->calls().isEmpty());
+    QnSilentUpdateOptions installed = options(QStringLiteral("ZoVazevoZuzeriz"));
+    installed.startCommand = QStringList{"/opt/zv/start-service"};
+    QnSilentUpdateController again(installed);
+    QVERIFY(m_elevation->calls().isEmpty());
     service.kill();
     service.waitForFinished();
 }
 
 void TestSilentUpdate::serviceNotRunningIsStarted()
 {
+    // Not installed: nothing is asked for.
     m_elevation->clear();
-    QnSilentUpdateController controller(options(QStringLiteral("ZoVazevoZuzeriz")));
+    QnSilentUpdateController notInstalled(options(QStringLiteral("ZoVazevoZuzeriz")));
+    QVERIFY(!notInstalled.serviceWasRunning());
+    QVERIFY(m_elevation->calls().isEmpty());
+
+    // Installed (its unit file present): started through systemctl with administrator rights.
+    QTemporaryDir units;
+    QFile unit(units.filePath(QStringLiteral("zovazevozuzeriz.service")));
+    QVERIFY(unit.open(QIODevice::WriteOnly));
+    unit.close();
+    QnSilentUpdateOptions installed = options(QStringLiteral("ZoVazevoZuzeriz"));
+    installed.unitDirs = QStringList{units.path()};
+    QnSilentUpdateController controller(installed);
     QVERIFY(!controller.serviceWasRunning());
     const QList<QnFakeElevation::Call> calls = m_elevation->calls();
     QCOMPARE(calls.size(), 1);
