@@ -42,3 +42,6 @@ private:
 
 /// The shots of the window kit (toast, dialogs, splash, mask, loading, overlay, tool bar, file list).
 void kitShots(QnShooter &shooter);
+
+/// The shots of the update dialog (new version, forced, downloading, finished, failed).
+void updateShots(QnShooter &shooter);
