@@ -23,13 +23,9 @@
 #include <QStandardPaths>
 #include <QTranslator>
 
-Q_LOGGING_CATEGORY(lcUpdate, "qn.update")
+#include "resources/QnResources.h"
 
-// The resources of this static library (":/resource/update.qm"); outside any namespace.
-static void initUpdateResources()
-{
-    Q_INIT_RESOURCE(update);
-}
+Q_LOGGING_CATEGORY(lcUpdate, "qn.update")
 
 namespace {
 
@@ -48,7 +44,7 @@ bool isSafeRelativePath(const QString &path)
 
 void installTranslation()
 {
-    initUpdateResources();
+    QnResources::init(); // ":/resource/update.qm"
     QCoreApplication *app = QCoreApplication::instance();
     if (!app || app->property("qnUpdateTranslation").toBool())
         return;

@@ -3,6 +3,7 @@
 // ffmpeg's own receiver (the relay's mirror), so both decode exactly the same losses.
 #include "../mediatest/MediaTestUtil.h"
 #include "LossRelay.h"
+#include "QnTestSkip.h"
 #include "receiver/QnLynServer.h"
 
 #include <QElapsedTimer>
@@ -264,7 +265,7 @@ private Q_SLOTS:
 void TestQnLynServerLoss::initTestCase()
 {
     if (!MediaTestUtil::haveFfmpeg())
-        QSKIP("ffmpeg is not installed");
+        QN_SKIP_MISSING("ffmpeg is not installed");
 }
 
 void TestQnLynServerLoss::lossTable_data()
