@@ -79,6 +79,12 @@ bool H264Encoder::lastWasKeyframe() const
     return m_lastKeyframe;
 }
 
+void H264Encoder::setOpenFunction(OpenFunction open)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_open = open;
+}
+
 void H264Encoder::close()
 {
     std::lock_guard<std::mutex> guard(m_lock);
@@ -145,10 +151,11 @@ bool H264Encoder::init(int width, int height, int bitRate, int frameRate, int ke
         return false;
     }
     m_param = std::move(param);
-    m_encoder.reset(x264_encoder_open(m_param.get()));
+    m_encoder.reset(m_open ? m_open(m_param.get()) : x264_encoder_open(m_param.get()));
     if (!m_encoder) {
         qCWarning(lcCodec) << "encoder: x264_encoder_open failed for" << width << "x" << height;
-        return true; // encode yields 0 until the next successful init
+        m_param.reset();
+        return false; // closed: encode yields 0 until the next successful init
     }
     m_pictureOut = std::make_unique<x264_picture_t>();
     x264_picture_init(m_pictureOut.get());
@@ -157,8 +164,10 @@ bool H264Encoder::init(int width, int height, int bitRate, int frameRate, int ke
     if (x264_picture_alloc(in.get(), X264_CSP_I420, m_codedWidth, m_codedHeight) < 0) {
         delete in.release(); // nothing allocated inside
         m_encoder.reset();
+        m_param.reset();
+        m_pictureOut.reset();
         qCWarning(lcCodec) << "encoder: picture allocation failed";
-        return true;
+        return false;
     }
     m_pictureIn = std::move(in);
     m_pictureIn->img.i_csp = X264_CSP_I420;

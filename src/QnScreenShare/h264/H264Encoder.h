@@ -23,9 +23,9 @@ public:
     static H264Encoder &instance();
 
     /// (Re)opens the encoder for \a width x \a height at \a frameRate. \a bitRate and
-    /// \a keyFrameHint are kept but not used by x264. Returns false when the arguments are not
-    /// positive or the preset is refused; true otherwise, also when x264 could not open (encode
-    /// then returns 0). 4:2:0 H.264 cannot signal a crop of one pixel, so an odd width or height is
+    /// \a keyFrameHint are kept but not used by x264. Returns false, leaving the encoder closed
+    /// (encode then returns 0), when the arguments are not positive, the preset is refused or
+    /// x264 cannot open with them (for example a size beyond its limits). 4:2:0 H.264 cannot signal a crop of one pixel, so an odd width or height is
     /// encoded one pixel larger, its last column or row repeated.
     bool init(int width, int height, int bitRate, int frameRate, int keyFrameHint);
 
@@ -36,6 +36,11 @@ public:
     int encode(const uint8_t *i420, int width, int height, uint8_t *out, int outCapacity = kOutputBufferSize);
 
     void close();
+
+    /// Replaces the call that opens x264 (null: x264_encoder_open), so tests can make an open
+    /// fail. Call only while no init runs.
+    using OpenFunction = x264_t *(*)(x264_param_t *);
+    void setOpenFunction(OpenFunction open);
 
     bool isOpen() const;
     /// True when the last access unit returned by encode was a key frame.
@@ -74,4 +79,5 @@ private:
     int m_codedHeight = 0; ///< even
     bool m_forceKeyframe = false;
     bool m_lastKeyframe = false;
+    OpenFunction m_open = nullptr;
 };

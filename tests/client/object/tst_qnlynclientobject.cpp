@@ -5,6 +5,7 @@
 
 #include "../../QnScreenShare/mediatest/MediaTestUtil.h"
 #include "QnSimHttp.h"
+#include "h264/H264Encoder.h"
 #include "manager/QnLynManager.h"
 #include "sender/QnLynSender.h"
 
@@ -35,6 +36,7 @@ private Q_SLOTS:
     void gatewayGivesUp();
     void portSequenceIncludesFailedStarts();
     void overlappingStartsStartOnce();
+    void encoderOpenFailureIsAFailedStart();
     void screenOutsideListSendsZeroSize();
     void desktopFailures();
     void stopChannel();
@@ -341,6 +343,39 @@ void TstQnLynClientObject::overlappingStartsStartOnce()
     QTest::qWait(800);
     QCOMPARE(lynResult2.count(), 0);
     QVERIFY(!c->getLynManager()->isCapturing());
+}
+
+static x264_t *refuseEncoderOpen(x264_param_t *)
+{
+    return nullptr;
+}
+
+void TstQnLynClientObject::encoderOpenFailureIsAFailedStart()
+{
+    const int remote = MediaTestUtil::freePortBlock(4);
+    QUdpSocket sink;
+    QVERIFY(sink.bind(QHostAddress::LocalHost, quint16(remote)));
+    ClientRig rig;
+    rig.make(rig.config(MediaTestUtil::freePortBlock(8)));
+    QVERIFY(connectTo(rig, *m_rx));
+    QnLynClientObject *c = rig.client.get();
+    const QString rx = m_rx->identity().userId;
+    QnSimReply accept;
+    accept.port = remote;
+    m_rx->setReply(4, accept);
+    QSignalSpy lynResult(c, &QnLynClientObject::startLynSenderResult);
+    H264Encoder::instance().setOpenFunction(refuseEncoderOpen);
+    c->startLynSender(rx, "u", 0, false);
+    const bool answered = lynResult.wait(10000);
+    H264Encoder::instance().setOpenFunction(nullptr);
+    QVERIFY(answered);
+    QCOMPARE(lynResult.first(), (QVariantList{false, rx}));
+    QVERIFY(!c->isLynSending());
+    QVERIFY(!c->getLynManager()->isCapturing());
+    // The receiver, which had accepted, is told to stop; no media reaches it.
+    QTRY_COMPARE_WITH_TIMEOUT(m_rx->requestsOfType(5).size(), 1, 5000);
+    QTest::qWait(300);
+    QVERIFY(!sink.hasPendingDatagrams());
 }
 
 void TstQnLynClientObject::screenOutsideListSendsZeroSize()
