@@ -1,6 +1,8 @@
 // Receipt side of QnLynInput: messages from the connected receiver injected into this PC.
 #include "input/QnLynInput.h"
 
+#include "log/QnLog.h"
+
 #include "gateway/QnJsonScan.h"
 
 #include "input/QnLynInputLog.h"
@@ -75,7 +77,7 @@ void QnLynInput::recvData(const QString &senderId, const QByteArray &data)
         return;
     }
     if (!fromReceiver) {
-        qCDebug(lcLynInput) << "input of type" << type << "from" << senderId
+        qCDebug(lcLynInput) << "input of type" << type << "from" << QnLog::peer(senderId)
                             << "ignored: not the connected receiver";
         return;
     }

@@ -1,5 +1,7 @@
 #include "socket/QnLynSocket.h"
 
+#include "log/QnLog.h"
+
 #include "gateway/QnJsonScan.h"
 
 #include "udp/CUdpSocket.h"
@@ -212,7 +214,8 @@ void QnLynSocket::onAddressDatagram(const QByteArray &data, const QHostAddress &
     if (obj.contains(QLatin1String("targetip"))) {
         const QString target = obj.value(QLatin1String("targetip")).toString();
         if (m_askedAddress.isNull() || m_askedAt.elapsed() > m_config.targetIpWindowMs) {
-            qCWarning(lcDiscovery) << "unasked targetip" << target << "from" << sender << "ignored";
+            qCWarning(lcDiscovery) << "unasked targetip" << QnLog::peer(target) << "from" << sender
+                                   << "ignored";
             return;
         }
         if (sender != m_askedAddress) {
@@ -222,7 +225,8 @@ void QnLynSocket::onAddressDatagram(const QByteArray &data, const QHostAddress &
         }
         const QHostAddress own(target);
         if (own.protocol() != QAbstractSocket::IPv4Protocol || !m_ownAddresses().contains(own)) {
-            qCWarning(lcDiscovery) << "targetip" << target << "is not an address of this PC; ignored";
+            qCWarning(lcDiscovery) << "targetip" << QnLog::peer(target)
+                                   << "is not an address of this PC; ignored";
             return;
         }
         m_askedAddress = QHostAddress();
@@ -239,7 +243,8 @@ void QnLynSocket::onAddressDatagram(const QByteArray &data, const QHostAddress &
 void QnLynSocket::onServerIpDatagram(const QByteArray &data, const QHostAddress &sender)
 {
     const QJsonObject obj = parseObject(data);
-    qCDebug(lcDiscovery) << "vvvvvv=======================>" << obj;
+    qCDebug(lcDiscovery) << "vvvvvv=======================>"
+                         << QnLog::peer(QJsonDocument(obj).toJson(QJsonDocument::Compact));
     if (obj.contains(QLatin1String("getserverip"))) {
         if (!m_isServer)
             m_serverSocket->sendData(compact({{QStringLiteral("serverip"), sender.toString()}}), sender,
