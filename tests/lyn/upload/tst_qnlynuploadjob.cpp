@@ -105,14 +105,14 @@ void TestUploadJob::answerParsing_data()
     QTest::newRow("empty") << QByteArray() << false << QStringList();
     QTest::newRow("not JSON") << QByteArray("{\"code\":0,") << false << QStringList();
     QTest::newRow("array") << QByteArray("[{\"code\":0}]") << false << QStringList();
-    QTest::newRow("no code, data array") << QByteArray(R"({"data":[{"filename":"a.png"}]})") << true
-                                         << QStringList{"/src/a.png"};
+    QTest::newRow("no code, data array")
+        << QByteArray(R"({"data":[{"filename":"a.png"}]})") << true << QStringList{"/src/a.png"};
     QTest::newRow("no code, empty data array") << QByteArray(R"({"data":[]})") << true << QStringList();
-    QTest::newRow("no code, data object") << QByteArray(R"({"data":{"filename":"a.png"}})") << false
-                                          << QStringList();
+    QTest::newRow("no code, data object")
+        << QByteArray(R"({"data":{"filename":"a.png"}})") << false << QStringList();
     QTest::newRow("no code, no data") << QByteArray(R"({"msg":"ok"})") << false << QStringList();
-    QTest::newRow("code null, data array") << QByteArray(R"({"code":null,"data":[{"filename":"a.png"}]})")
-                                           << false << QStringList();
+    QTest::newRow("code null, data array")
+        << QByteArray(R"({"code":null,"data":[{"filename":"a.png"}]})") << false << QStringList();
     QTest::newRow("code as text") << QByteArray(R"({"code":"0"})") << false << QStringList();
     QTest::newRow("code null") << QByteArray(R"({"code":null})") << false << QStringList();
     QTest::newRow("code 5") << QByteArray(R"({"code":5,"data":[{"filename":"a.png"}]})") << false
