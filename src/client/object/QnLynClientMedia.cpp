@@ -96,9 +96,8 @@ void QnLynClientObject::onStartLynResult(bool result, const QString &userId, con
         return;
     }
     bool ok = result;
-    if (ok && (p.userId != userId || !isIpv4Text(m_serverIp))) {
-        qCWarning(lcClient) << "mirroring answer for another receiver or no IPv4 receiver address; "
-                               "nothing starts";
+    if (ok && p.userId != userId) {
+        qCWarning(lcClient) << "mirroring answer from another member than the one asked; nothing starts";
         ok = false;
     }
     if (ok) {
@@ -106,7 +105,10 @@ void QnLynClientObject::onStartLynResult(bool result, const QString &userId, con
         m_input->setScreen(p.screen);
         const int width = p.hd ? 1920 : 1280;
         const int height = p.hd ? 1080 : 720;
-        ok = m_lynManager->startSender(p.screen, width, height, kFrameRate, m_serverIp, port, p.localPort);
+        // The receiver's address came from discovery or a code lookup: nothing is sent to one that
+        // is not an IPv4 address.
+        ok = isIpv4Text(m_serverIp) &&
+             m_lynManager->startSender(p.screen, width, height, kFrameRate, m_serverIp, port, p.localPort);
         if (!ok) {
             qCWarning(lcClient) << "mirroring could not start locally; the receiver is told to stop";
             m_lynSending = false;

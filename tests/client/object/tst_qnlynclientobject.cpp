@@ -42,6 +42,8 @@ private Q_SLOTS:
     void desktopFailures();
     void stopChannel();
     void reverseInputOnlyFromConnectedReceiver();
+    void ipv4Text_data();
+    void ipv4Text();
     void codeHost_data();
     void codeHost();
     void codeLookup_data();
@@ -638,6 +640,33 @@ void TstQnLynClientObject::codeLookup()
         QCOMPARE(got, QJsonObject());
         QVERIFY(items.isEmpty());
     }
+}
+
+void TstQnLynClientObject::ipv4Text_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("ipv4");
+    QTest::newRow("address") << "10.0.0.5" << true;
+    QTest::newRow("limits") << "0.0.0.0" << true;
+    QTest::newRow("255") << "255.255.255.255" << true;
+    QTest::newRow("octet 256") << "10.0.0.256" << false;
+    QTest::newRow("three parts") << "10.0.5" << false;
+    QTest::newRow("five parts") << "10.0.0.5.1" << false;
+    QTest::newRow("empty part") << "10..0.5" << false;
+    QTest::newRow("hex") << "0x7f.0.0.1" << false;
+    QTest::newRow("space") << " 10.0.0.5" << false;
+    QTest::newRow("IPv6") << "::1" << false;
+    QTest::newRow("host name") << "receiver.local" << false;
+    QTest::newRow("four digits") << "0010.0.0.5" << false;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("huge") << QString(100000, '1') << false;
+}
+
+void TstQnLynClientObject::ipv4Text()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, ipv4);
+    QCOMPARE(QnLynClientObject::isIpv4Text(text), ipv4);
 }
 
 QTEST_MAIN(TstQnLynClientObject)
