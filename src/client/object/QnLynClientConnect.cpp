@@ -77,7 +77,7 @@ bool QnLynClientObject::launchSignIn(const QString &ip, int port)
     std::function<void()> job = [client, deviceId, deviceName, ip, port] {
         const int rc = client->login(deviceId, deviceName, ip, port);
         if (rc < 0)
-            qCWarning(lcClient) << "sign-in to" << ip << port << "was refused at once:" << rc;
+            qCWarning(lcClient) << "sign-in to" << QnLog::peer(ip) << port << "was refused at once:" << rc;
     };
     if (m_config.startThread)
         return m_config.startThread(std::move(job));

@@ -217,7 +217,8 @@ void QnLynHttp::sendKeep()
                                          d->serverLastSeen.insert(userId, d->nowSec());
                                          if (!parseAnswer(answer).success) {
                                              d->keepTimer->stop();
-                                             qCWarning(lcLynHttp) << "keep-alive to" << userId << "failed";
+                                             qCWarning(lcLynHttp)
+                                                 << "keep-alive to" << QnLog::peer(userId) << "failed";
                                              emit keepResult(false, userId, url);
                                          }
                                      });

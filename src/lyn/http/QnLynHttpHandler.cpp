@@ -261,7 +261,7 @@ QVariantList QnLynHttp::Private::storeFileList(const QString &userId, const QJso
         QJsonObject item = value.toObject();
         const QString name = item.value(QLatin1String("url")).toString().split(QLatin1Char('/')).last();
         if (!isSafeFileName(name)) {
-            qCWarning(lcLynHttp) << "file entry with unsafe name from" << userId << "skipped";
+            qCWarning(lcLynHttp) << "file entry with unsafe name from" << QnLog::peer(userId) << "skipped";
             continue;
         }
         item.insert(QStringLiteral("path"), folder + QLatin1Char('/') + name);

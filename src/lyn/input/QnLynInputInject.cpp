@@ -55,7 +55,8 @@ void QnLynInput::recvData(const QString &senderId, const QByteArray &data)
         QMutexLocker lock(&m_stateMutex);
         fromReceiver = !senderId.isEmpty() && senderId == m_connectedReceiver;
         if (!fromReceiver && !m_cursorCallbacks.contains(senderId)) {
-            qCDebug(lcLynInput) << "input from" << senderId << "ignored: not the connected receiver";
+            qCDebug(lcLynInput) << "input from" << QnLog::peer(senderId)
+                                << "ignored: not the connected receiver";
             return;
         }
     }

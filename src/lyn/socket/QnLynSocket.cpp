@@ -197,7 +197,7 @@ void QnLynSocket::expire(qint64 limitSeconds)
 
 void QnLynSocket::sendGetIp(const QString &ip)
 {
-    qCDebug(lcDiscovery) << "sendGetIp==============" << ip;
+    qCDebug(lcDiscovery) << "sendGetIp==============" << QnLog::peer(ip);
     m_answerGetIp = false;
     const QHostAddress asked(ip);
     m_askedAddress = asked.protocol() == QAbstractSocket::IPv4Protocol ? asked : QHostAddress();
