@@ -13,6 +13,8 @@ extern "C" {
 
 namespace {
 
+constexpr int kMaxSide = 16384; // x264's limit on either side
+
 void x264LogToQt(void *, int level, const char *format, va_list args)
 {
     if (level > X264_LOG_WARNING)
@@ -112,7 +114,8 @@ bool H264Encoder::init(int width, int height, int bitRate, int frameRate, int ke
     m_bitRate = bitRate;
     m_frameRate = frameRate;
     this->keyFrameHint = keyFrameHint;
-    if (width <= 0 || height <= 0 || frameRate <= 0) {
+    // x264 refuses sides above 16384 and leaks a little on that refusal: refused here first.
+    if (width <= 0 || height <= 0 || frameRate <= 0 || width > kMaxSide || height > kMaxSide) {
         qCWarning(lcCodec) << "encoder: invalid size or frame rate" << width << height << frameRate;
         return false;
     }

@@ -24,9 +24,10 @@ public:
 
     /// (Re)opens the encoder for \a width x \a height at \a frameRate. \a bitRate and
     /// \a keyFrameHint are kept but not used by x264. Returns false, leaving the encoder closed
-    /// (encode then returns 0), when the arguments are not positive, the preset is refused or
-    /// x264 cannot open with them (for example a size beyond its limits). 4:2:0 H.264 cannot signal a crop of
-    /// one pixel, so an odd width or height is encoded one pixel larger, its last column or row repeated.
+    /// (encode then returns 0), when the arguments are not positive or a side exceeds 16384, the preset is
+    /// refused or x264 cannot open with them (for example a size beyond its limits). 4:2:0 H.264 cannot
+    /// signal a crop of one pixel, so an odd width or height is encoded one pixel larger, its last column or
+    /// row repeated.
     bool init(int width, int height, int bitRate, int frameRate, int keyFrameHint);
 
     /// Encodes one I420 picture (Y, then U and V of ((w+1)/2) x ((h+1)/2), tightly packed) into
