@@ -13,6 +13,8 @@ extern "C" {
 
 namespace {
 
+constexpr int kMaxSide = 16384; // x264's limit on either side
+
 void x264LogToQt(void *, int level, const char *format, va_list args)
 {
     if (level > X264_LOG_WARNING)
@@ -84,6 +86,12 @@ void H264Encoder::requestKeyframe()
     m_keyframeRequested.store(true);
 }
 
+void H264Encoder::setOpenFunction(OpenFunction open)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_open = open;
+}
+
 void H264Encoder::close()
 {
     std::lock_guard<std::mutex> guard(m_lock);
@@ -111,7 +119,8 @@ bool H264Encoder::init(int width, int height, int bitRate, int frameRate, int ke
     m_bitRate = bitRate;
     m_frameRate = frameRate;
     this->keyFrameHint = keyFrameHint;
-    if (width <= 0 || height <= 0 || frameRate <= 0) {
+    // x264 refuses sides above 16384 and leaks a little on that refusal: refused here first.
+    if (width <= 0 || height <= 0 || frameRate <= 0 || width > kMaxSide || height > kMaxSide) {
         qCWarning(lcCodec) << "encoder: invalid size or frame rate" << width << height << frameRate;
         return false;
     }
@@ -150,10 +159,11 @@ bool H264Encoder::init(int width, int height, int bitRate, int frameRate, int ke
         return false;
     }
     m_param = std::move(param);
-    m_encoder.reset(x264_encoder_open(m_param.get()));
+    m_encoder.reset(m_open ? m_open(m_param.get()) : x264_encoder_open(m_param.get()));
     if (!m_encoder) {
         qCWarning(lcCodec) << "encoder: x264_encoder_open failed for" << width << "x" << height;
-        return true; // encode yields 0 until the next successful init
+        m_param.reset();
+        return false; // closed: encode yields 0 until the next successful init
     }
     m_pictureOut = std::make_unique<x264_picture_t>();
     x264_picture_init(m_pictureOut.get());
@@ -162,8 +172,10 @@ bool H264Encoder::init(int width, int height, int bitRate, int frameRate, int ke
     if (x264_picture_alloc(in.get(), X264_CSP_I420, m_codedWidth, m_codedHeight) < 0) {
         delete in.release(); // nothing allocated inside
         m_encoder.reset();
+        m_param.reset();
+        m_pictureOut.reset();
         qCWarning(lcCodec) << "encoder: picture allocation failed";
-        return true;
+        return false;
     }
     m_pictureIn = std::move(in);
     m_pictureIn->img.i_csp = X264_CSP_I420;

@@ -24,10 +24,11 @@ public:
     static H264Encoder &instance();
 
     /// (Re)opens the encoder for \a width x \a height at \a frameRate. \a bitRate and
-    /// \a keyFrameHint are kept but not used by x264. Returns false when the arguments are not
-    /// positive or the preset is refused; true otherwise, also when x264 could not open (encode
-    /// then returns 0). 4:2:0 H.264 cannot signal a crop of one pixel, so an odd width or height is
-    /// encoded one pixel larger, its last column or row repeated.
+    /// \a keyFrameHint are kept but not used by x264. Returns false, leaving the encoder closed
+    /// (encode then returns 0), when the arguments are not positive or a side exceeds 16384, the preset is
+    /// refused or x264 cannot open with them (for example a size beyond its limits). 4:2:0 H.264 cannot
+    /// signal a crop of one pixel, so an odd width or height is encoded one pixel larger, its last column or
+    /// row repeated.
     bool init(int width, int height, int bitRate, int frameRate, int keyFrameHint);
 
     /// Encodes one I420 picture (Y, then U and V of ((w+1)/2) x ((h+1)/2), tightly packed) into
@@ -41,6 +42,11 @@ public:
     /// Makes the next picture encoded an IDR (a peer lost a picture). Any thread; never blocks
     /// on an encode in progress.
     void requestKeyframe();
+
+    /// Replaces the call that opens x264 (null: x264_encoder_open), so tests can make an open
+    /// fail. Call only while no init runs.
+    using OpenFunction = x264_t *(*)(x264_param_t *);
+    void setOpenFunction(OpenFunction open);
 
     bool isOpen() const;
     /// True when the last access unit returned by encode was a key frame.
@@ -80,4 +86,5 @@ private:
     bool m_forceKeyframe = false;
     std::atomic<bool> m_keyframeRequested{false};
     bool m_lastKeyframe = false;
+    OpenFunction m_open = nullptr;
 };

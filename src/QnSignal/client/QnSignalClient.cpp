@@ -1,5 +1,7 @@
 #include "QnSignalClient.h"
 
+#include "log/QnLog.h"
+
 #include <QLoggingCategory>
 #include <QMetaObject>
 #include <QMutexLocker>
@@ -31,7 +33,11 @@ int QnSignalClient::initSdk()
     if (m_gateway)
         return 0;
     m_gateway = std::make_unique<QnGatewayClient>();
-    if (m_gateway->init(this, m_config) < 0)
+    // The caller joins its room on every successful sign-in, re-logins included: the gateway
+    // re-joining as well would make two joins (and two connect requests) per outage.
+    QnGatewayConfig config = m_config;
+    config.rejoinRooms = false;
+    if (m_gateway->init(this, config) < 0)
         qCWarning(lcSignal) << "GWClient Init Failed!";
     const int result = m_gateway->start();
     if (result < 0)
@@ -103,8 +109,8 @@ int QnSignalClient::sendRoomUserMsg(const QString &targetId, int channel, const 
 
 void QnSignalClient::onLogin(const QnGatewayAnswer &answer)
 {
-    qCInfo(lcSignal) << "login answer" << answer.code << answer.text << "index" << answer.requestIndex
-                     << "relogin" << answer.relogin;
+    qCInfo(lcSignal) << "login answer" << answer.code << QnLog::peer(answer.text) << "index"
+                     << answer.requestIndex << "relogin" << answer.relogin;
     bool raiseFailed = false;
     {
         QMutexLocker lock(&m_mutex);
@@ -116,8 +122,9 @@ void QnSignalClient::onLogin(const QnGatewayAnswer &answer)
             m_reconnectFailedRaised = true;
         }
         if (answer.code == 0) {
+            // The drop flag stays until the join answer: that answer is the one that tells the
+            // caller to send the reconnect request rather than a new connect request.
             m_reloginCount = 0;
-            m_disconnected = false;
             m_inOutage = false;
             m_reconnectFailedRaised = false;
         }
@@ -135,7 +142,8 @@ void QnSignalClient::onLogin(const QnGatewayAnswer &answer)
 
 void QnSignalClient::onJoin(const QnGatewayAnswer &answer)
 {
-    qCInfo(lcSignal) << "join answer" << answer.code << answer.text << "room" << answer.roomId;
+    qCInfo(lcSignal) << "join answer" << answer.code << QnLog::peer(answer.text) << "room"
+                     << QnLog::peer(answer.roomId);
     bool disconnected = false;
     {
         QMutexLocker lock(&m_mutex);
@@ -187,5 +195,5 @@ void QnSignalClient::onDisconnect(int code, const QString &text)
             m_reloginCount = 0;
         }
     }
-    qCWarning(lcSignal) << "disconnected" << code << text;
+    qCWarning(lcSignal) << "disconnected" << code << QnLog::peer(text);
 }

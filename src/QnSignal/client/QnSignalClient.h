@@ -45,9 +45,12 @@ public:
     int sendRoomUserMsg(const QString &targetId, int channel, const QByteArray &payload);
 
 Q_SIGNALS:
-    /// Queued. Answer to login (and to each automatic re-login after a drop).
+    /// Queued. Answer to login (and to each automatic re-login after a drop; after a successful
+    /// one the caller joins its room again).
     void loginResult(bool result, QString error);
-    /// Queued. isDisconnect: a drop came and no successful sign-in followed before this answer.
+    /// Queued. isDisconnect: a drop came since the previous join answer (or the caller's own
+    /// login), so this join is the re-join after a gateway reconnect. The gateway never re-joins
+    /// by itself: the caller joins on loginResult(true).
     void joinRoomResult(bool result, QString error, bool isDisconnect);
     /// Declared for the client object; never raised.
     void joinRoomResult(bool result, QString error);
@@ -78,7 +81,7 @@ private:
     mutable QMutex m_mutex; // guards the fields below; never held while calling out
     QString m_userId;
     QString m_userName;
-    bool m_disconnected = false;          // a drop came and no sign-in or join answer since
+    bool m_disconnected = false;          // a drop came and no join answer (or own login) since
     bool m_inOutage = false;              // a drop came and no sign-in succeeded since
     int m_reloginCount = 0;               // login answers since the last successful one
     bool m_reconnectFailedRaised = false; // reconnectFailed already raised for this outage

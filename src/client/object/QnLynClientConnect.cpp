@@ -3,6 +3,8 @@
 
 #include "object/QnLynClientLog.h"
 
+#include "log/QnLog.h"
+
 #include "QnSignalClient.h"
 #include "gateway/QnJsonScan.h"
 #include "http/QnLynHttp.h"
@@ -33,6 +35,23 @@ QJsonObject QnLynClientObject::peerObject(const QByteArray &bytes)
     return QJsonDocument::fromJson(bytes).object();
 }
 
+bool QnLynClientObject::isIpv4Text(const QString &text)
+{
+    const QStringList parts = text.split(QLatin1Char('.'));
+    if (parts.size() != 4)
+        return false;
+    for (const QString &p : parts) {
+        if (p.isEmpty() || p.size() > 3)
+            return false;
+        for (const QChar c : p)
+            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                return false;
+        if (p.toInt() > 255)
+            return false;
+    }
+    return true;
+}
+
 void QnLynClientObject::wireConnection()
 {
     connect(m_lynHttp, &QnLynHttp::startConnectResult, this, &QnLynClientObject::onStartConnectResult);
@@ -58,7 +77,7 @@ bool QnLynClientObject::launchSignIn(const QString &ip, int port)
     std::function<void()> job = [client, deviceId, deviceName, ip, port] {
         const int rc = client->login(deviceId, deviceName, ip, port);
         if (rc < 0)
-            qCWarning(lcClient) << "sign-in to" << ip << port << "was refused at once:" << rc;
+            qCWarning(lcClient) << "sign-in to" << QnLog::peer(ip) << port << "was refused at once:" << rc;
     };
     if (m_config.startThread)
         return m_config.startThread(std::move(job));
@@ -83,30 +102,44 @@ void QnLynClientObject::reapSignInThreads()
 void QnLynClientObject::startConnect(const QString &url, const QString &userId, const QString &ip, int port,
                                      const QString &roomId)
 {
-    qCDebug(lcClient) << "startConnect" << ip << port << roomId;
+    qCDebug(lcClient) << "startConnect" << QnLog::peer(ip) << port << QnLog::peer(roomId);
     m_lynHttp->setRoomId(roomId);
     m_serverUrl = url;
     m_serverUserId = userId;
     m_serverIp = ip;
-    qCDebug(lcClient) << "startConnecyt =============" << m_serverUserId << m_lynHttp->getDeviceId();
-    if (!launchSignIn(ip, port))
-        emit serverConnectChanged(false, m_serverUserId);
+    qCDebug(lcClient) << "startConnecyt =============" << QnLog::peer(m_serverUserId)
+                      << m_lynHttp->getDeviceId();
+    m_link = LinkState::Connecting;
+    m_signInPending = true;
+    if (!launchSignIn(ip, port)) {
+        m_signInPending = false;
+        reportNotConnected(m_serverUserId);
+    }
 }
 
 void QnLynClientObject::onLoginResult(bool result, const QString &error)
 {
-    qCDebug(lcClient) << "loginResult" << result << error;
-    if (result)
+    qCDebug(lcClient) << "loginResult" << result << QnLog::peer(error);
+    const bool ownSignIn = m_signInPending;
+    m_signInPending = false;
+    if (result) {
+        // Also after the gateway's own re-login: this is the one join of the outage (the gateway
+        // does not re-join), and its answer says whether it follows a drop.
         m_signalClient->joinRoom(m_lynHttp->getRoomId(), QString());
-    else
-        emit serverConnectChanged(false, m_serverUserId);
+    } else if (ownSignIn) {
+        reportNotConnected(m_serverUserId);
+    } else {
+        // A refused re-login: the gateway tries again, or gives up with reconnectFailed, which
+        // ends the connection and reports it.
+        qCInfo(lcClient) << "gateway re-login refused; waiting for the next attempt";
+    }
 }
 
 void QnLynClientObject::onJoinRoomResult(bool result, const QString &error, bool isDisconnect)
 {
-    qCDebug(lcClient) << "joinRoomResult" << result << error << isDisconnect;
+    qCDebug(lcClient) << "joinRoomResult" << result << QnLog::peer(error) << isDisconnect;
     if (!result) {
-        emit serverConnectChanged(false, m_serverUserId);
+        reportNotConnected(m_serverUserId);
         return;
     }
     if (isDisconnect)
@@ -117,7 +150,7 @@ void QnLynClientObject::onJoinRoomResult(bool result, const QString &error, bool
 
 void QnLynClientObject::onReconnectServerResult(const QString &userId, bool result)
 {
-    qCDebug(lcClient) << "reconnectServerResult" << userId << result;
+    qCDebug(lcClient) << "reconnectServerResult" << QnLog::peer(userId) << result;
     if (result)
         m_lynHttp->startConnect(m_serverUrl, m_serverUserId);
 }
@@ -126,10 +159,11 @@ void QnLynClientObject::onStartConnectResult(bool result, const QString &userId,
                                              const QString &, const QString &, int, const QString &uploadUrl)
 {
     m_serverUserId = userId;
-    qCDebug(lcClient) << "startConnect ==========" << userId << m_serverUserId << uploadUrl;
+    qCDebug(lcClient) << "startConnect ==========" << QnLog::peer(userId) << QnLog::peer(m_serverUserId)
+                      << QnLog::peer(uploadUrl);
     m_serverNickName = nickName;
     if (!result) {
-        emit serverConnectChanged(false, userId);
+        reportNotConnected(userId);
         emit startConnectResult(false, userId, QString());
         return;
     }
@@ -138,7 +172,8 @@ void QnLynClientObject::onStartConnectResult(bool result, const QString &userId,
                       : QStringLiteral("http://") + m_serverIp + uploadUrl;
     // Only the connected receiver may drive this PC.
     m_input->setConnectedReceiver(userId);
-    qCInfo(lcClient) << "connected to receiver" << userId << nickName;
+    qCInfo(lcClient) << "connected to receiver" << QnLog::peer(userId) << QnLog::peer(nickName);
+    m_link = LinkState::Connected;
     emit serverConnectChanged(true, userId);
     emit startConnectResult(true, userId, nickName);
     m_lynSocket->sendGetIp(m_serverIp);
@@ -167,13 +202,14 @@ void QnLynClientObject::onHttpUserLeaveRoom(const QString &userId)
 {
     if (userId == m_serverUserId)
         endConnection(userId, QString());
-    qCDebug(lcClient) << "m_serverUserID ==============" << m_serverUserId << userId;
+    qCDebug(lcClient) << "m_serverUserID ==============" << QnLog::peer(m_serverUserId)
+                      << QnLog::peer(userId);
     emit userLeaveRoom(userId);
 }
 
 void QnLynClientObject::endConnection(const QString &userId, const QString &url)
 {
-    qCInfo(lcClient) << "connection to" << userId << "ends";
+    qCInfo(lcClient) << "connection to" << QnLog::peer(userId) << "ends";
     m_lynHttp->resetKeepAlive();
     m_input->setConnectedReceiver(QString());
     ++m_lynSeq; // answers still on their way start nothing
@@ -193,6 +229,16 @@ void QnLynClientObject::endConnection(const QString &userId, const QString &url)
     }
     m_signalClient->leaveRoom(m_lynHttp->getRoomId());
     m_signalClient->logout();
+    reportNotConnected(userId);
+}
+
+void QnLynClientObject::reportNotConnected(const QString &userId)
+{
+    if (m_link == LinkState::Idle) {
+        qCDebug(lcClient) << "not connected (already reported)";
+        return;
+    }
+    m_link = LinkState::Idle;
     emit serverConnectChanged(false, userId);
 }
 
@@ -200,6 +246,8 @@ void QnLynClientObject::stopConnect(const QString &url, const QString &userId)
 {
     m_lynHttp->stopConnect(url, userId);
     m_input->setConnectedReceiver(QString());
+    m_link = LinkState::Idle;
+    m_signInPending = false;
     const int rc = m_signalClient->logout();
     qCDebug(lcClient) << "logout" << rc;
 }
@@ -260,7 +308,7 @@ void QnLynClientObject::onCodeReply(QNetworkReply *reply)
     qCDebug(lcClient) << "reply==============";
     const QByteArray body = reply->read(kMaxCodeReplyBytes + 1);
     const QJsonObject object = body.size() > kMaxCodeReplyBytes ? QJsonObject() : peerObject(body);
-    qCDebug(lcClient) << "reply------>" << object;
+    qCDebug(lcClient) << "reply------>" << QnLog::peer(QJsonDocument(object).toJson(QJsonDocument::Compact));
     if (reply->error() != QNetworkReply::NoError || object.isEmpty()) {
         qCWarning(lcClient) << "connection code lookup failed:" << reply->errorString();
         emit getConnectInfo(QJsonObject());

@@ -3,6 +3,8 @@
 
 #include "object/QnLynClientLog.h"
 
+#include "log/QnLog.h"
+
 #include "QnSignalClient.h"
 #include "http/QnLynHttp.h"
 #include "input/QnLynInput.h"
@@ -65,7 +67,7 @@ QList<QSize> QnLynClientObject::screenSizes() const
 void QnLynClientObject::startLynSender(const QString &userId, const QString &url, int screen, bool hd,
                                        const QString extra)
 {
-    qCDebug(lcClient) << "startLynSenger------------------------->" << userId;
+    qCDebug(lcClient) << "startLynSenger------------------------->" << QnLog::peer(userId);
     PendingStart pending;
     pending.seq = ++m_lynSeq;
     pending.userId = userId;
@@ -82,7 +84,8 @@ void QnLynClientObject::startLynSender(const QString &userId, const QString &url
 
 void QnLynClientObject::onStartLynResult(bool result, const QString &userId, const QString &ip, int port)
 {
-    qCDebug(lcClient) << "startLynResult------------------------->" << userId << result << ip << port;
+    qCDebug(lcClient) << "startLynResult------------------------->" << QnLog::peer(userId) << result
+                      << QnLog::peer(ip) << port;
     if (m_pendingLyn.isEmpty()) {
         qCWarning(lcClient) << "a mirroring answer without a request; ignored";
         return;
@@ -93,19 +96,27 @@ void QnLynClientObject::onStartLynResult(bool result, const QString &userId, con
         return;
     }
     bool ok = result;
+    if (ok && p.userId != userId) {
+        qCWarning(lcClient) << "mirroring answer from another member than the one asked; nothing starts";
+        ok = false;
+    }
     if (ok) {
         m_lynSending = true;
         m_input->setScreen(p.screen);
         const int width = p.hd ? 1920 : 1280;
         const int height = p.hd ? 1080 : 720;
-        ok = m_lynManager->startSender(p.screen, width, height, kFrameRate, m_serverIp, port, p.localPort);
+        // The receiver's address came from discovery or a code lookup: nothing is sent to one that
+        // is not an IPv4 address.
+        ok = isIpv4Text(m_serverIp) &&
+             m_lynManager->startSender(p.screen, width, height, kFrameRate, m_serverIp, port, p.localPort);
         if (!ok) {
             qCWarning(lcClient) << "mirroring could not start locally; the receiver is told to stop";
             m_lynSending = false;
             m_input->setScreen(0);
             m_lynHttp->stopLynSender(p.url, userId);
         } else {
-            qCInfo(lcClient) << "mirroring to" << m_serverIp << port << "from local port" << p.localPort;
+            qCInfo(lcClient) << "mirroring to" << QnLog::peer(m_serverIp) << port << "from local port"
+                             << p.localPort;
         }
     }
     emit startLynSenderResult(ok, userId);
@@ -159,8 +170,11 @@ void QnLynClientObject::onStartDesktopRequestResult(bool result, const QString &
         emit startDesktopRequestResult(false, userId, QString(), 0, 0, -1, -1);
         return;
     }
+    if (p.userId != userId || !startReceiving(userId, m_serverNickName, ip, port, localPort, 1)) {
+        emit startDesktopRequestResult(false, userId, QString(), 0, 0, -1, -1);
+        return;
+    }
     m_input->setScreen(0);
-    startReceiving(userId, m_serverNickName, ip, port, localPort, 1);
     emit addDesktop(userId, m_serverNickName, p.url, width, height);
     m_desktopSending = true;
     m_pendingDesktopStart.append(p);
@@ -170,7 +184,8 @@ void QnLynClientObject::onStartDesktopRequestResult(bool result, const QString &
 void QnLynClientObject::onStartDesktopResult(bool result, const QString &userId, const QString &ip, int port,
                                              int localPort)
 {
-    qCDebug(lcClient) << "startDesktopResult" << result << userId << ip << port << localPort;
+    qCDebug(lcClient) << "startDesktopResult" << result << QnLog::peer(userId) << QnLog::peer(ip) << port
+                      << localPort;
     if (m_pendingDesktopStart.isEmpty())
         return;
     const PendingStart p = m_pendingDesktopStart.takeFirst();
@@ -202,15 +217,20 @@ void QnLynClientObject::closeItem(QString id)
         endDesktop(m_serverUserId, m_serverUrl, true);
 }
 
-void QnLynClientObject::startReceiving(const QString &userId, const QString &nickName, const QString &ip,
+bool QnLynClientObject::startReceiving(const QString &userId, const QString &nickName, const QString &ip,
                                        int port, int localPort, int kind)
 {
+    if (!isIpv4Text(ip)) {
+        qCWarning(lcClient) << "receiving refused: the peer's address is not IPv4:" << QnLog::peer(ip);
+        return false;
+    }
     m_lynManager->startServer(userId, ip, port, localPort, QString::fromStdString(m_networkInfo.ip));
     QnLynVideoItem item;
     item.id = userId;
     item.name = nickName;
     item.desktop = kind == 1;
     m_videoModel->addItem(item);
+    return true;
 }
 
 void QnLynClientObject::stopReceiving(const QString &userId)
@@ -225,19 +245,28 @@ void QnLynClientObject::stopReceiving(const QString &userId)
 void QnLynClientObject::onStartLyn(const QString &userId, const QString &nickName, const QString &ip,
                                    int port, int localPort, int, int, int)
 {
+    // Only the connected receiver may start a media run on this PC.
+    if (m_link != LinkState::Connected || userId.isEmpty() || userId != m_serverUserId) {
+        qCWarning(lcClient) << "mirroring offer from" << QnLog::peer(userId)
+                            << "refused: not the connected receiver";
+        return;
+    }
     startReceiving(userId, nickName, ip, port, localPort, 0);
 }
 
 void QnLynClientObject::onStopLyn(const QString &userId)
 {
+    if (userId.isEmpty() || userId != m_serverUserId)
+        return; // no other member runs anything here
     stopReceiving(userId);
 }
 
 void QnLynClientObject::onUserConnectedChanged(const QString &userId, const QString &nickName, bool connected)
 {
-    if (!connected)
+    if (!connected && !userId.isEmpty() && userId == m_serverUserId)
         stopReceiving(userId);
-    qCDebug(lcClient) << "userConnectChanged111111111111=========================" << userId << connected;
+    qCDebug(lcClient) << "userConnectChanged111111111111=========================" << QnLog::peer(userId)
+                      << connected;
     emit userConnectedChanged(userId, nickName, connected);
 }
 

@@ -175,11 +175,15 @@ void QnLynClientObject::networkConnect(const std::string &name)
 void QnLynClientObject::networkDisconnect(const std::string &name)
 {
     qCDebug(lcClient) << "networkDisconnect" << QString::fromStdString(name);
+    const NetworkInfo before = m_networkInfo;
     updateNetworkInfo();
     const auto adapters = m_config.adapters ? m_config.adapters() : ScreenUtil::getLocalIps();
     for (const auto &entry : adapters)
         qCDebug(lcClient) << "adapter" << QString::fromStdString(entry.first)
                           << QString::fromStdString(entry.second.name);
     emit networkDisconnection();
-    m_signalClient->logout();
+    // The gateway session runs over the adapter in use: it is dropped only when that adapter is
+    // the one lost (or none is left). Losing another connection leaves it alone.
+    if (before.adapterName == name || before.ip != m_networkInfo.ip || m_networkInfo.ip.empty())
+        m_signalClient->logout();
 }

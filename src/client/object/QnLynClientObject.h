@@ -115,6 +115,9 @@ public:
     /// The JSON object of a peer's bytes; empty when they are not one object (duplicate keys and
     /// deep nesting are refused before Qt's parser sees them).
     static QJsonObject peerObject(const QByteArray &bytes);
+    /// True for a dotted-quad IPv4 address ("a.b.c.d", each 0..255 in decimal), the only form a
+    /// media pipeline is started towards.
+    static bool isIpv4Text(const QString &text);
 
     // ---- Mirroring, desktop sync ----
     void startLynSender(const QString &userId, const QString &url, int screen, bool hd,
@@ -221,6 +224,9 @@ private:
     void onHttpUserLeaveRoom(const QString &userId);
     void onCodeReply(QNetworkReply *reply);
     void endConnection(const QString &userId, const QString &url);
+    /// Emits serverConnectChanged(false, userId) unless "not connected" was reported already
+    /// since the last connect attempt or success: once per loss.
+    void reportNotConnected(const QString &userId);
     bool launchSignIn(const QString &ip, int port);
     void reapSignInThreads();
 
@@ -234,7 +240,8 @@ private:
     void onStartDesktopResult(bool result, const QString &userId, const QString &ip, int port, int localPort);
     void endDesktop(const QString &userId, const QString &url, bool sendStop);
     void stopReceiving(const QString &userId);
-    void startReceiving(const QString &userId, const QString &nickName, const QString &ip, int port,
+    /// False, starting nothing, when ip is not an IPv4 address.
+    bool startReceiving(const QString &userId, const QString &nickName, const QString &ip, int port,
                         int localPort, int kind);
     void onStartLyn(const QString &userId, const QString &nickName, const QString &ip, int port,
                     int localPort, int deviceType, int width, int height);
@@ -262,6 +269,14 @@ private:
     QString m_serverNickName;
     QString m_serverUrl;
     QString m_uploadUrl;
+
+    enum class LinkState {
+        Idle,       ///< not connected, and that has been reported
+        Connecting, ///< startConnect ran; no answer yet (or a re-join after a drop runs)
+        Connected,  ///< the receiver answered the connect request
+    };
+    LinkState m_link = LinkState::Idle; // GUI thread
+    bool m_signInPending = false;       // startConnect's own sign-in has not been answered
 
     std::mutex m_audioMutex;                                // guards m_audioOutput against the destructor
     std::unique_ptr<qn::platform::PcmOutput> m_audioOutput; // written on the decode thread

@@ -2,10 +2,12 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QThread>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +21,7 @@ QMutex g_mutex;
 QFile *g_file = nullptr; // owned; null when logging to stderr only
 QtMessageHandler g_previous = nullptr;
 bool g_installed = false;
+QnLog::Limits g_limits;
 
 const char *levelName(QtMsgType type)
 {
@@ -46,9 +49,44 @@ const char *baseName(const char *path)
     return slash ? slash + 1 : path;
 }
 
+QFile *openLogFile(const QString &path)
+{
+    auto *file = new QFile(path);
+    if (file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+        return file;
+    delete file;
+    return nullptr;
+}
+
+// g_mutex held. Moves <path>.k to <path>.k+1 (dropping the oldest), the file to <path>.1, and
+// starts an empty file. When the file cannot be reopened, logging goes on to stderr only.
+void rotateLocked()
+{
+    const QString path = g_file->fileName();
+    delete g_file;
+    g_file = nullptr;
+    const int keep = std::max(0, g_limits.keepFiles);
+    if (keep == 0) {
+        QFile::remove(path);
+    } else {
+        QFile::remove(path + QLatin1Char('.') + QString::number(keep));
+        for (int k = keep - 1; k >= 1; --k)
+            QFile::rename(path + QLatin1Char('.') + QString::number(k),
+                          path + QLatin1Char('.') + QString::number(k + 1));
+        QFile::rename(path, path + QStringLiteral(".1"));
+    }
+    g_file = openLogFile(path);
+}
+
 void handler(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    const QByteArray line = QnLog::formatLine(type, context, message).toUtf8() + '\n';
+    int maxLine = 0;
+    {
+        QMutexLocker lock(&g_mutex);
+        maxLine = g_limits.maxLineChars;
+    }
+    const QByteArray line =
+        QnLog::formatLine(type, context, QnLog::capLine(message, maxLine)).toUtf8() + '\n';
     {
         QMutexLocker lock(&g_mutex);
         std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
@@ -56,6 +94,8 @@ void handler(QtMsgType type, const QMessageLogContext &context, const QString &m
         if (g_file) {
             g_file->write(line);
             g_file->flush();
+            if (g_file->size() >= g_limits.maxFileBytes)
+                rotateLocked();
         }
     }
     if (type == QtFatalMsg)
@@ -85,11 +125,9 @@ void install(const QString &path)
     delete g_file;
     g_file = nullptr;
     if (!path.isEmpty()) {
-        auto *file = new QFile(path);
-        if (file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
-            g_file = file;
-        else
-            delete file; // stderr still works; the caller sees filePath() empty
+        g_file = openLogFile(path); // null: stderr still works; the caller sees filePath() empty
+        if (g_file && g_file->size() >= g_limits.maxFileBytes)
+            rotateLocked();
     }
     if (!g_installed) {
         g_previous = qInstallMessageHandler(handler);
@@ -112,6 +150,49 @@ QString filePath()
 {
     QMutexLocker lock(&g_mutex);
     return g_file ? g_file->fileName() : QString();
+}
+
+void setLimits(const Limits &limits)
+{
+    QMutexLocker lock(&g_mutex);
+    g_limits = limits;
+    g_limits.maxLineChars = std::max(64, g_limits.maxLineChars);
+    g_limits.maxFileBytes = std::max<qint64>(1024, g_limits.maxFileBytes);
+}
+
+Limits limits()
+{
+    QMutexLocker lock(&g_mutex);
+    return g_limits;
+}
+
+QString capLine(const QString &message, int maxChars)
+{
+    if (maxChars <= 0 || message.size() <= maxChars)
+        return message;
+    return message.left(maxChars) + QStringLiteral("...<cut %1 chars>").arg(message.size() - maxChars);
+}
+
+QString peer(const QString &value, int maxChars)
+{
+    const int keep = std::max(0, std::min(maxChars, value.size()));
+    QString out = value.left(keep);
+    for (QChar &c : out)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            c = QLatin1Char('?');
+    if (value.size() > keep)
+        out += QStringLiteral("...<+%1 chars>").arg(value.size() - keep);
+    return out;
+}
+
+QString peer(const QByteArray &value, int maxChars)
+{
+    // Only the bytes that can make maxChars characters are decoded (at most 4 per character).
+    const qint64 look = std::min<qint64>(value.size(), qint64(std::max(0, maxChars)) * 4 + 4);
+    if (look == value.size())
+        return peer(QString::fromUtf8(value), maxChars);
+    const QString head = QString::fromUtf8(value.constData(), int(look)).left(std::max(0, maxChars));
+    return peer(head, maxChars) + QStringLiteral("...<%1 bytes in all>").arg(value.size());
 }
 
 QString redacted(const QString &secret)

@@ -7,6 +7,8 @@
 #include <QLoggingCategory>
 #include <QThread>
 
+#include <vector>
+
 Q_LOGGING_CATEGORY(lcNetNotify, "qn.network.notify")
 
 namespace rtc {
@@ -36,9 +38,12 @@ RtcNetworkDeviceNotify::RtcNetworkDeviceNotify(std::shared_ptr<const QnNetAdapte
     connect(&m_settle, &QTimer::timeout, this, &RtcNetworkDeviceNotify::evaluate);
     connect(m_monitor, &QnNetLinkMonitor::changed, &m_settle, qOverload<>(&QTimer::start));
     m_monitor->start();
-    m_connected = readState(&m_connectionId);
-    qCInfo(lcNetNotify) << "network at start:" << (m_connected ? "connected" : "not connected")
-                        << QString::fromStdString(m_connectionId);
+    m_connections = readConnections();
+    QStringList names;
+    for (const auto &c : m_connections)
+        names << QString::fromStdString(c.first);
+    qCInfo(lcNetNotify) << "network at start:" << (names.isEmpty() ? "not connected" : "connected via")
+                        << names.join(QLatin1Char(','));
 }
 
 RtcNetworkDeviceNotify::~RtcNetworkDeviceNotify() = default;
@@ -60,38 +65,46 @@ bool RtcNetworkDeviceNotify::isWatching() const
     return m_monitor->isRunning();
 }
 
-bool RtcNetworkDeviceNotify::readState(std::string *connectionId) const
+RtcNetworkDeviceNotify::Connections RtcNetworkDeviceNotify::readConnections() const
 {
+    Connections connections;
     const QList<QnNetAdapter> adapters = m_source->adapters();
     for (const QnNetAdapter &a : adapters) {
-        if (a.linkUp && !a.ipv4.isEmpty() && a.hasDefaultRoute) {
-            *connectionId = a.name.toStdString();
-            return true;
-        }
+        if (a.linkUp && !a.ipv4.isEmpty() && a.hasDefaultRoute)
+            connections.emplace(a.name.toStdString(), a.ipv4);
     }
-    return false;
+    return connections;
 }
 
 void RtcNetworkDeviceNotify::evaluate()
 {
-    std::string id;
-    const bool connected = readState(&id);
-    const bool changed = connected != m_connected;
-    const std::string lostId = m_connectionId;
-    m_connected = connected;
-    if (connected)
-        m_connectionId = id;
-    if (changed) {
-        qCInfo(lcNetNotify) << (connected ? "network connected via" : "network lost on")
-                            << QString::fromStdString(connected ? id : lostId);
-        if (m_listener) {
-            if (connected)
-                m_listener->networkConnect(id);
-            else
-                m_listener->networkDisconnect(lostId);
-        }
+    const Connections now = readConnections();
+    std::vector<std::string> lost;
+    std::vector<std::string> gained;
+    for (const auto &before : m_connections) {
+        const auto it = now.find(before.first);
+        if (it == now.end() || it->second != before.second)
+            lost.push_back(before.first);
     }
-    emit evaluated(connected);
+    for (const auto &after : now) {
+        const auto it = m_connections.find(after.first);
+        if (it == m_connections.end() || it->second != after.second)
+            gained.push_back(after.first);
+    }
+    m_connections = now;
+    // The listener is read before every call: a callback may remove it.
+    for (const std::string &id : lost) {
+        qCInfo(lcNetNotify) << "network lost on" << QString::fromStdString(id);
+        if (m_listener)
+            m_listener->networkDisconnect(id);
+    }
+    for (const std::string &id : gained) {
+        qCInfo(lcNetNotify) << "network connected via" << QString::fromStdString(id)
+                            << m_connections[id].join(QLatin1Char(','));
+        if (m_listener)
+            m_listener->networkConnect(id);
+    }
+    emit evaluated(isConnected());
 }
 
 } // namespace rtc

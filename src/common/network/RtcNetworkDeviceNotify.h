@@ -4,6 +4,9 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <QStringList>
+
+#include <map>
 #include <memory>
 #include <string>
 
@@ -17,16 +20,21 @@ class RtcNetworkListener
 {
 public:
     virtual ~RtcNetworkListener() = default;
-    /// The PC lost its network; connectionId names the adapter that carried it.
+    /// The connection connectionId (an adapter's system name) stopped carrying the network: it
+    /// lost its link, an address, or its IPv4 default route. Other connections may still be up.
     virtual void networkDisconnect(const std::string &connectionId) = 0;
-    /// The PC (re)gained a network; connectionId names the adapter that carries it.
+    /// The connection connectionId now carries the network: link up, an IPv4 address and an IPv4
+    /// default route (it gained one of them, or was given other addresses).
     virtual void networkConnect(const std::string &connectionId) = 0;
 };
 
-/// Network change notifier. "Connected" means: some adapter's link is up, it has an IPv4 address
-/// and an IPv4 default route leaves through it. The notifier re-reads the adapters after kernel
-/// link, address and route notices have settled and tells its one listener only when that state
-/// changes. Lives on, and calls its listener on, the thread that created it (the GUI thread).
+/// Network change notifier, per connection. A connection (an adapter) "carries the network" when
+/// its link is up, it has an IPv4 address and an IPv4 default route leaves through it. The notifier
+/// re-reads the adapters after kernel link, address and route notices have settled and tells its
+/// one listener of every connection that stopped carrying the network (networkDisconnect, first)
+/// and of every one that started to (networkConnect, after). A connection whose IPv4 addresses
+/// changed while it stayed up is reported as both: its old addresses are gone. Lives on, and calls
+/// its listener on, the thread that created it (the GUI thread).
 class RtcNetworkDeviceNotify : public QObject
 {
     Q_OBJECT
@@ -47,8 +55,9 @@ public:
     void addListener(RtcNetworkListener *listener);
     void removeListener();
 
-    /// The state as last evaluated (at construction and after each settled batch of notices).
-    bool isConnected() const { return m_connected; }
+    /// Some connection carries the network, as last evaluated (at construction and after each
+    /// settled batch of notices).
+    bool isConnected() const { return !m_connections.empty(); }
     /// Whether kernel notices are being received.
     bool isWatching() const;
 
@@ -57,15 +66,17 @@ Q_SIGNALS:
     void evaluated(bool connected);
 
 private:
+    /// Connections that carry the network, by system name, with their IPv4 addresses.
+    using Connections = std::map<std::string, QStringList>;
+
     void evaluate();
-    bool readState(std::string *connectionId) const;
+    Connections readConnections() const;
 
     std::shared_ptr<const QnNetAdapterSource> m_source;
     QnNetLinkMonitor *m_monitor = nullptr;
     QTimer m_settle;
     RtcNetworkListener *m_listener = nullptr;
-    bool m_connected = false;
-    std::string m_connectionId;
+    Connections m_connections;
 };
 
 } // namespace rtc

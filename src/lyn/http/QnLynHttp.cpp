@@ -1,5 +1,7 @@
 #include "http/QnLynHttpPrivate.h"
 
+#include "log/QnLog.h"
+
 #include "QnSignalClient.h"
 #include "settings/COption.h"
 
@@ -125,11 +127,12 @@ bool QnLynHttp::Private::sendRequest(const QString &target, int channel, int typ
     const QByteArray bytes = buildEnvelope(deviceId, nickName, type, id, data);
     const int result = send(target, channel, bytes);
     if (result < 0 && checkSend) {
-        qCWarning(lcLynHttp) << "request type" << type << "to" << target << "refused by the gateway"
-                             << result;
+        qCWarning(lcLynHttp) << "request type" << type << "to" << QnLog::peer(target)
+                             << "refused by the gateway" << result;
         return false;
     }
-    qCDebug(lcLynHttp) << "request" << type << "id" << id << "to" << target << "channel" << channel;
+    qCDebug(lcLynHttp) << "request" << type << "id" << id << "to" << QnLog::peer(target) << "channel"
+                       << channel;
     registry.file(id, target, nowMs(), std::move(handler));
     return true;
 }
@@ -179,10 +182,15 @@ void QnLynHttp::Private::answerRequest(const QByteArray &bytes, const QString &s
         return;
     }
     QnLynRequestRegistry::Entry entry;
+    if (!head.id.isEmpty() && registry.contains(head.id) && registry.targetOf(head.id) != senderId) {
+        // Only the member a request went to may answer it; the request stays filed.
+        qCDebug(lcLynHttp) << "answer from" << QnLog::peer(senderId) << "to a request sent elsewhere ignored";
+        return;
+    }
     if (head.id.isEmpty() || !registry.take(head.id, &entry)) {
         if (peerLog.allow(lcLynHttp(), "answer with unknown id", QtDebugMsg))
-            qCDebug(lcLynHttp) << "answer with unknown id" << head.id.left(64) << "from" << senderId
-                               << "ignored";
+            qCDebug(lcLynHttp) << "answer with unknown id" << QnLog::peer(head.id, 64) << "from"
+                               << QnLog::peer(senderId) << "ignored";
         return;
     }
     if (entry.handler)
@@ -210,7 +218,8 @@ void QnLynHttp::sendKeep()
                                          d->serverLastSeen.insert(userId, d->nowSec());
                                          if (!parseAnswer(answer).success) {
                                              d->keepTimer->stop();
-                                             qCWarning(lcLynHttp) << "keep-alive to" << userId << "failed";
+                                             qCWarning(lcLynHttp)
+                                                 << "keep-alive to" << QnLog::peer(userId) << "failed";
                                              emit keepResult(false, userId, url);
                                          }
                                      });
@@ -226,7 +235,7 @@ void QnLynHttp::Private::checkServerSilence()
     const auto ids = serverLastSeen.keys();
     for (const QString &id : ids) {
         if (now - serverLastSeen.value(id) >= 10) {
-            qCInfo(lcLynHttp) << "server keeplive timeout:" << id;
+            qCInfo(lcLynHttp) << "server keeplive timeout:" << QnLog::peer(id);
             serverLastSeen.remove(id);
             emit q->serverDisconnected(id);
         }
@@ -240,7 +249,7 @@ void QnLynHttp::Private::checkPeerSilence()
     for (const QString &id : ids) {
         if (now - peerLastSeen.value(id) >= 10) {
             const QString name = peerNames.value(id);
-            qCInfo(lcLynHttp) << "client timeout:" << name;
+            qCInfo(lcLynHttp) << "client timeout:" << QnLog::peer(name);
             removePeer(id);
             emit q->userConnectedChanged(id, name, false);
         }

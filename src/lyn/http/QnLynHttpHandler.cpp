@@ -1,6 +1,8 @@
 // Requests that a peer sends to this PC (channel 5), the peer tables and the leave notices.
 #include "http/QnLynHttpPrivate.h"
 
+#include "log/QnLog.h"
+
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -141,12 +143,12 @@ QJsonObject QnLynHttp::handleData(const QByteArray &bytes)
             break;
         }
         if (d->saveFolder.isEmpty()) {
-            qCWarning(lcLynHttp) << "file list from" << r.userId << "refused: no save folder";
+            qCWarning(lcLynHttp) << "file list from" << QnLog::peer(r.userId) << "refused: no save folder";
             refuse(-1, QStringLiteral("no save folder"));
             break;
         }
         emit startUploadFiles();
-        qCInfo(lcLynHttp) << (pictures ? "LynPixmap" : "LynDocuments") << bytes.left(512);
+        qCInfo(lcLynHttp) << (pictures ? "LynPixmap" : "LynDocuments") << QnLog::peer(bytes, 512);
         const QVariantList list = d->storeFileList(r.userId, data.value(key).toArray());
         if (pictures)
             emit lynPixmap(r.userId, r.nickName, list);
@@ -217,7 +219,7 @@ QJsonObject QnLynHttp::handleData(const QByteArray &bytes)
             break;
         }
         const QString path = data.value(QLatin1String("path")).toString();
-        qCInfo(lcLynHttp) << "mediastatus ==========" << path;
+        qCInfo(lcLynHttp) << "mediastatus ==========" << QnLog::peer(path);
         emit mediaStatus(r.userId, path);
         break;
     }
@@ -259,7 +261,7 @@ QVariantList QnLynHttp::Private::storeFileList(const QString &userId, const QJso
         QJsonObject item = value.toObject();
         const QString name = item.value(QLatin1String("url")).toString().split(QLatin1Char('/')).last();
         if (!isSafeFileName(name)) {
-            qCWarning(lcLynHttp) << "file entry with unsafe name from" << userId << "skipped";
+            qCWarning(lcLynHttp) << "file entry with unsafe name from" << QnLog::peer(userId) << "skipped";
             continue;
         }
         item.insert(QStringLiteral("path"), folder + QLatin1Char('/') + name);

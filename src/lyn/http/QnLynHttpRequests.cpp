@@ -1,6 +1,8 @@
 // Requests this PC sends to the receiver (channel 5) and their result signals.
 #include "http/QnLynHttpPrivate.h"
 
+#include "log/QnLog.h"
+
 #include <QTimer>
 
 using namespace QnLynControl;
@@ -14,7 +16,8 @@ void QnLynHttp::startConnect(const QString &url, const QString &userId)
             d->serverSilenceTimer->stop();
             const Answer a = parseAnswer(bytes);
             if (!a.success) {
-                qCWarning(lcLynHttp) << "connect to" << userId << "failed:" << a.errorText;
+                qCWarning(lcLynHttp) << "connect to" << QnLog::peer(userId)
+                                     << "failed:" << QnLog::peer(a.errorText);
                 emit startConnectResult(false, userId, QString(), QString(), QString(), 0, QString());
                 return;
             }

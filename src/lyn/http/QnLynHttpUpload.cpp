@@ -2,6 +2,8 @@
 // (type 10 pictures, type 16 documents) and raises the upload signals.
 #include "http/QnLynHttpPrivate.h"
 
+#include "log/QnLog.h"
+
 #include "upload/QnLynUploadJob.h"
 
 using namespace QnLynControl;
@@ -9,7 +11,8 @@ using namespace QnLynControl;
 void QnLynHttp::uploadPixmaps(const QString &url, const QString &userId, const QString &uploadUrl,
                               const QStringList &files, const QString &nickName)
 {
-    qCInfo(lcLynHttp) << "uploadPicmaps==========" << url << uploadUrl << files;
+    qCInfo(lcLynHttp) << "uploadPicmaps==========" << QnLog::peer(url) << QnLog::peer(uploadUrl)
+                      << files.size() << "files";
     d->startUpload(uploadUrl, Private::UploadCall{true, userId, nickName, files});
 }
 

@@ -34,6 +34,8 @@ public:
     void clear() { m_entries.clear(); }
     int size() const { return m_entries.size(); }
     bool contains(const QString &id) const { return m_entries.contains(id); }
+    /// The user id the request id was sent to; empty when unknown.
+    QString targetOf(const QString &id) const { return m_entries.value(id).target; }
 
 private:
     QHash<QString, Entry> m_entries;

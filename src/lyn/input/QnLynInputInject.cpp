@@ -1,6 +1,8 @@
 // Receipt side of QnLynInput: messages from the connected receiver injected into this PC.
 #include "input/QnLynInput.h"
 
+#include "log/QnLog.h"
+
 #include "gateway/QnJsonScan.h"
 
 #include "input/QnLynInputLog.h"
@@ -54,7 +56,8 @@ void QnLynInput::recvData(const QString &senderId, const QByteArray &data)
         fromReceiver = !senderId.isEmpty() && senderId == m_connectedReceiver;
         if (!fromReceiver && !m_cursorCallbacks.contains(senderId)) {
             if (m_peerLog.allow(lcLynInput(), "input from a non-receiver", QtDebugMsg))
-                qCDebug(lcLynInput) << "input from" << senderId << "ignored: not the connected receiver";
+                qCDebug(lcLynInput) << "input from" << QnLog::peer(senderId)
+                                    << "ignored: not the connected receiver";
             return;
         }
     }
@@ -79,7 +82,7 @@ void QnLynInput::recvData(const QString &senderId, const QByteArray &data)
     }
     if (!fromReceiver) {
         if (m_peerLog.allow(lcLynInput(), "input from a non-receiver", QtDebugMsg))
-            qCDebug(lcLynInput) << "input of type" << type << "from" << senderId
+            qCDebug(lcLynInput) << "input of type" << type << "from" << QnLog::peer(senderId)
                                 << "ignored: not the connected receiver";
         return;
     }

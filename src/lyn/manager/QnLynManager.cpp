@@ -1,5 +1,7 @@
 #include "manager/QnLynManager.h"
 
+#include "log/QnLog.h"
+
 #include "sender/QnLynSender.h"
 #include "taskpool/ThreadPool.h"
 
@@ -79,9 +81,10 @@ void QnLynManager::startServer(const QString &userId, const QString &remoteIp, i
                                const QString &localIp)
 {
     m_pool->commit([this, userId, remoteIp, remotePort, localPort, localIp] {
-        qCInfo(lcManager) << "start server:" << remoteIp << remotePort << "for" << userId;
+        qCInfo(lcManager) << "start server:" << QnLog::peer(remoteIp) << remotePort << "for"
+                          << QnLog::peer(userId);
         if (QnLynServer *old = servers.take(userId)) {
-            qCInfo(lcManager) << "replacing the running pipeline of" << userId;
+            qCInfo(lcManager) << "replacing the running pipeline of" << QnLog::peer(userId);
             old->stopServer();
             delete old;
         }
@@ -97,7 +100,7 @@ void QnLynManager::startServer(const QString &userId, const QString &remoteIp, i
             server->setAudioCallback(audioCallback);
         }
         if (!server->startServer(localIp, localPort, remoteIp, remotePort))
-            qCWarning(lcManager) << "the receiving pipeline of" << userId << "did not start";
+            qCWarning(lcManager) << "the receiving pipeline of" << QnLog::peer(userId) << "did not start";
         servers.insert(userId, server); // kept so that the matching stop finds it
     });
 }

@@ -1,5 +1,7 @@
 #include "socket/QnLynSocket.h"
 
+#include "log/QnLog.h"
+
 #include "gateway/QnJsonScan.h"
 
 #include "udp/CUdpSocket.h"
@@ -196,7 +198,7 @@ void QnLynSocket::expire(qint64 limitSeconds)
 
 void QnLynSocket::sendGetIp(const QString &ip)
 {
-    qCDebug(lcDiscovery) << "sendGetIp==============" << ip;
+    qCDebug(lcDiscovery) << "sendGetIp==============" << QnLog::peer(ip);
     m_answerGetIp = false;
     const QHostAddress asked(ip);
     m_askedAddress = asked.protocol() == QAbstractSocket::IPv4Protocol ? asked : QHostAddress();
@@ -214,7 +216,8 @@ void QnLynSocket::onAddressDatagram(const QByteArray &data, const QHostAddress &
         const QString target = obj.value(QLatin1String("targetip")).toString();
         if (m_askedAddress.isNull() || m_askedAt.elapsed() > m_config.targetIpWindowMs) {
             if (m_peerLog.allow(lcDiscovery(), "unasked targetip"))
-                qCWarning(lcDiscovery) << "unasked targetip" << target << "from" << sender << "ignored";
+                qCWarning(lcDiscovery)
+                    << "unasked targetip" << QnLog::peer(target) << "from" << sender << "ignored";
             return;
         }
         if (sender != m_askedAddress) {
@@ -226,7 +229,8 @@ void QnLynSocket::onAddressDatagram(const QByteArray &data, const QHostAddress &
         const QHostAddress own(target);
         if (own.protocol() != QAbstractSocket::IPv4Protocol || !m_ownAddresses().contains(own)) {
             if (m_peerLog.allow(lcDiscovery(), "targetip not ours"))
-                qCWarning(lcDiscovery) << "targetip" << target << "is not an address of this PC; ignored";
+                qCWarning(lcDiscovery)
+                    << "targetip" << QnLog::peer(target) << "is not an address of this PC; ignored";
             return;
         }
         m_askedAddress = QHostAddress();
@@ -243,7 +247,8 @@ void QnLynSocket::onAddressDatagram(const QByteArray &data, const QHostAddress &
 void QnLynSocket::onServerIpDatagram(const QByteArray &data, const QHostAddress &sender)
 {
     const QJsonObject obj = parseObject(data);
-    qCDebug(lcDiscovery) << "vvvvvv=======================>" << obj;
+    qCDebug(lcDiscovery) << "vvvvvv=======================>"
+                         << QnLog::peer(QJsonDocument(obj).toJson(QJsonDocument::Compact));
     if (obj.contains(QLatin1String("getserverip"))) {
         if (!m_isServer)
             m_serverSocket->sendData(compact({{QStringLiteral("serverip"), sender.toString()}}), sender,

@@ -21,12 +21,15 @@ QnLynUploadAnswer parseUploadAnswer(const QByteArray &body, const QHash<QString,
         return answer;
     const QJsonObject object = doc.object();
     const QJsonValue code = object.value(QStringLiteral("code"));
-    if (!code.isDouble() || code.toDouble() != 0.0)
+    const QJsonValue dataValue = object.value(QStringLiteral("data"));
+    // Some receivers leave "code" out of a successful answer but still list the stored files.
+    const bool implicitSuccess = code.isUndefined() && dataValue.isArray();
+    if (!implicitSuccess && (!code.isDouble() || code.toDouble() != 0.0))
         return answer;
     answer.accepted = true;
 
     QSet<QString> seen;
-    const QJsonArray data = object.value(QStringLiteral("data")).toArray();
+    const QJsonArray data = dataValue.toArray();
     for (const QJsonValue &element : data) {
         const QJsonObject entry = element.toObject();
         const QString name = entry.value(QStringLiteral("filename")).toString();

@@ -14,8 +14,9 @@ struct QnLynUploadAnswer
         QString url;  ///< where the receiver stored it
     };
 
-    /// "code" is the number 0. A body that is empty, not a JSON object, or whose "code" is missing
-    /// or not a number is not accepted.
+    /// "code" is the number 0, or "code" is absent and "data" is an array. A body that is empty,
+    /// not a JSON object, whose "code" is not a number, or that has neither "code" nor a "data"
+    /// array is not accepted.
     bool accepted = false;
     /// The "data" elements naming a generated file of this upload, each name once, in the answer's
     /// order; empty unless accepted.

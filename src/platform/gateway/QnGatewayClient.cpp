@@ -265,7 +265,7 @@ private:
         }
         call([&](QnGatewayListener *l) { l->onLogin(a); });
         if (code == QnGatewayOk) {
-            if (m_relogin) {
+            if (m_relogin && m_config.rejoinRooms) {
                 const QStringList rooms = m_rooms;
                 for (const QString &room : rooms)
                     join(room, nextIndex(), true);

@@ -15,7 +15,10 @@ struct QnGatewayConfig
     int pingIntervalMs = 2000;   ///< WebSocket ping period while connected
     int silenceTimeoutMs = 8000; ///< nothing heard (pong or frame) this long: the socket is dropped
     int reloginDelayMs = 1000;   ///< pause before each automatic re-login attempt
-    bool autoRelogin = true;     ///< sign in again by itself after a drop, and re-join its rooms
+    bool autoRelogin = true;     ///< sign in again by itself after a drop
+    /// After an automatic re-login, join again the rooms it was in. Off when the caller joins by
+    /// itself on each successful sign-in (one join per outage, not two).
+    bool rejoinRooms = true;
 
     /// Short timings for a gateway on loopback (tests and the receiver simulator).
     static QnGatewayConfig loopback()
@@ -60,7 +63,7 @@ public:
     virtual ~QnGatewayListener() = default;
     /// Exactly once per login call and once per automatic re-login attempt.
     virtual void onLogin(const QnGatewayAnswer &) {}
-    /// Exactly once per join request, and once per room re-joined after a re-login.
+    /// Exactly once per join request, and once per room re-joined after a re-login (rejoinRooms).
     virtual void onJoin(const QnGatewayAnswer &) {}
     virtual void onMemberJoin(const QString & /*roomId*/, const QString & /*userId*/) {}
     virtual void onMemberLeave(const QString & /*roomId*/, const QString & /*userId*/,

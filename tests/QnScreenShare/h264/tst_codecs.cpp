@@ -85,6 +85,8 @@ class TstCodecs : public QObject
 
 private slots:
     void encodeWhenClosedYieldsNothing();
+    void refusedOpenIsAFailedInit_data();
+    void refusedOpenIsAFailedInit();
     void roundTrip_data();
     void roundTrip();
     void refusesOtherSize();
@@ -104,6 +106,41 @@ void TstCodecs::encodeWhenClosedYieldsNothing()
     QCOMPARE(encode(pattern(64, 64, 0), 64, 64, out), 0);
     QVERIFY(!H264Encoder::instance().init(0, 64, 10000000, 30, 60));
     QVERIFY(!H264Encoder::instance().isOpen());
+}
+
+static x264_t *refuseOpen(x264_param_t *)
+{
+    return nullptr;
+}
+
+void TstCodecs::refusedOpenIsAFailedInit_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<bool>("refuse"); // the open itself is made to fail
+    QTest::newRow("width beyond x264's limit") << 20000 << 16 << false;
+    QTest::newRow("height beyond x264's limit") << 16 << 20000 << false;
+    QTest::newRow("open refused") << 320 << 240 << true;
+}
+
+void TstCodecs::refusedOpenIsAFailedInit()
+{
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(bool, refuse);
+    H264Encoder &encoder = H264Encoder::instance();
+    QVERIFY(encoder.init(64, 64, 10000000, 30, 60)); // an open encoder is closed by the failed init
+    encoder.setOpenFunction(refuse ? refuseOpen : nullptr);
+    const bool opened = encoder.init(width, height, 10000000, 30, 60);
+    encoder.setOpenFunction(nullptr);
+    QVERIFY(!opened);
+    QVERIFY(!encoder.isOpen());
+    QByteArray out;
+    QCOMPARE(encode(pattern(64, 64, 0), 64, 64, out), 0);
+    // The next init with usable arguments opens again.
+    QVERIFY(encoder.init(64, 64, 10000000, 30, 60));
+    QVERIFY(encode(pattern(64, 64, 0), 64, 64, out) > 0);
+    encoder.close();
 }
 
 void TstCodecs::roundTrip_data()

@@ -165,7 +165,10 @@ void TstQnSignalClient::reconnectFailedOncePerOutage()
     QSignalSpy join(m_client, QOverload<bool, QString, bool>::of(&QnSignalClient::joinRoomResult));
     QSignalSpy failed(m_client, &QnSignalClient::reconnectFailed);
 
-    // Outage 1: three refused re-logins, then success and the automatic re-join.
+    // Outage 1: three refused re-logins, then success. The gateway does not re-join by itself:
+    // the caller's join after the successful re-login is the only one, and its answer carries
+    // isDisconnect.
+    QSignalSpy joinedAtServer(m_server, &QnGatewayServer::memberJoined);
     m_server->refuseNextLogins(3);
     QVERIFY(m_server->dropClient(kPc));
     QTRY_COMPARE_WITH_TIMEOUT(login.size(), 4, 10000);
@@ -173,10 +176,18 @@ void TstQnSignalClient::reconnectFailedOncePerOutage()
     QCOMPARE(login.at(2).at(0).toBool(), false);
     QCOMPARE(login.at(3).at(0).toBool(), true);
     QCOMPARE(failed.size(), 1); // at the second failure, not again at the third
+    QTest::qWait(300);
+    QCOMPARE(join.size(), 0);
+    QCOMPARE(joinedAtServer.size(), 0);
+    QCOMPARE(m_client->joinRoom(kRoom), 0);
     QTRY_COMPARE(join.size(), 1);
     QCOMPARE(join.at(0).at(0).toBool(), true);
-    // The successful re-login cleared the drop flag before the re-join answer.
-    QCOMPARE(join.at(0).at(2).toBool(), false);
+    QCOMPARE(join.at(0).at(2).toBool(), true);
+    QCOMPARE(joinedAtServer.size(), 1);
+    // The flag went with that answer: a later join is a plain one.
+    QCOMPARE(m_client->joinRoom(kRoom), 0);
+    QTRY_COMPARE(join.size(), 2);
+    QCOMPARE(join.at(1).at(2).toBool(), false);
 
     // Outage 2: one refused re-login does not raise it; a success resets the count.
     login.clear();
@@ -185,7 +196,9 @@ void TstQnSignalClient::reconnectFailedOncePerOutage()
     QVERIFY(m_server->dropClient(kPc));
     QTRY_COMPARE_WITH_TIMEOUT(login.size(), 2, 10000);
     QCOMPARE(login.at(1).at(0).toBool(), true);
+    QCOMPARE(m_client->joinRoom(kRoom), 0);
     QTRY_COMPARE(join.size(), 1);
+    QCOMPARE(join.at(0).at(2).toBool(), true);
     QCOMPARE(failed.size(), 1);
 
     // A join answered after a drop, with no sign-in in between, carries isDisconnect; the outage

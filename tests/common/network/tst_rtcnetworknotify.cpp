@@ -43,6 +43,7 @@ private Q_SLOTS:
     void noListenerNoCall();
     void programInstanceBelongsToTheApplication();
     void liveLocalIps();
+    void noticesPerConnection();
 
 private:
     static bool ip(const QStringList &args) { return QnSimNetns::run("ip", args); }
@@ -149,6 +150,54 @@ void TestRtcNetworkNotify::liveLocalIps()
     QVERIFY(ScreenUtil::isAdapterUp(static_cast<unsigned long>(iface.index())));
     QCOMPARE(QString::fromStdString(ScreenUtil::chooseAdapter(ips).ip), QString("10.99.0.1"));
     QVERIFY(!ScreenUtil::getComputerName().empty());
+}
+
+void TestRtcNetworkNotify::noticesPerConnection()
+{
+    // A second uplink C (10.98.0.1/24, its own default route) beside A: each connection is
+    // reported on its own; changes of one say nothing about the other.
+    const QString c = QStringLiteral("qn%1c").arg(::getpid());
+    const QString d = QStringLiteral("qn%1d").arg(::getpid());
+    rtc::RtcNetworkDeviceNotify notify(nullptr, 100);
+    Recorder rec;
+    notify.addListener(&rec);
+    QSignalSpy evaluated(&notify, &rtc::RtcNetworkDeviceNotify::evaluated);
+    struct Step
+    {
+        QList<QStringList> commands;
+        QStringList notices; // in order: losses first, then gains
+    };
+    const QList<Step> steps{
+        {{{"link", "add", c, "type", "veth", "peer", "name", d},
+          {"addr", "add", "10.98.0.1/24", "dev", c},
+          {"link", "set", c, "up"},
+          {"link", "set", d, "up"},
+          {"route", "add", "default", "via", "10.98.0.2", "dev", c, "metric", "50"}},
+         {"up " + c}},
+        {{{"link", "set", d, "down"}}, {"down " + c}}, // C loses its carrier; A stays up
+        {{{"link", "set", d, "up"}}, {"up " + c}},
+        {{{"addr", "add", "10.98.0.9/24", "dev", c}}, {"down " + c, "up " + c}}, // readdressed
+        {{{"addr", "del", "10.99.0.1/24", "dev", m_a}}, {"down " + m_a}},        // A loses its address
+        {{{"addr", "add", "10.99.0.1/24", "dev", m_a},
+          {"route", "add", "default", "via", "10.99.0.2", "dev", m_a}},
+         {"up " + m_a}},
+        {{{"link", "del", c}}, {"down " + c}},
+    };
+    QStringList expected;
+    for (const Step &step : steps) {
+        for (const QStringList &command : step.commands)
+            QVERIFY(ip(command));
+        expected << step.notices;
+        QTRY_VERIFY_WITH_TIMEOUT(rec.notices.size() >= expected.size(), 10000);
+        // Let any late batch settle before comparing.
+        const int before = evaluated.count();
+        QVERIFY(ip({"addr", "add", "10.99.9.1/24", "dev", m_b}));
+        QTRY_VERIFY_WITH_TIMEOUT(evaluated.count() > before, 10000);
+        QVERIFY(ip({"addr", "del", "10.99.9.1/24", "dev", m_b}));
+        QCOMPARE(rec.notices, expected);
+        QVERIFY(notify.isConnected());
+    }
+    notify.removeListener();
 }
 
 int main(int argc, char **argv)

@@ -344,7 +344,12 @@ void TstQnLynHttpGateway::keepAliveAnswers()
 
 void TstQnLynHttpGateway::dropReloginRejoinConnectAgain()
 {
-    // The client object's wiring: a join answer sends the connect (or, after a drop, the reconnect).
+    // The client object's wiring: every successful sign-in (re-logins too) joins the room, and a
+    // join answer sends the connect (or, after a drop, the reconnect).
+    connect(m_signal, &QnSignalClient::loginResult, m_http, [this](bool ok, const QString &) {
+        if (ok)
+            m_signal->joinRoom(m_http->getRoomId());
+    });
     connect(m_signal, QOverload<bool, QString, bool>::of(&QnSignalClient::joinRoomResult), m_http,
             [this](bool ok, const QString &, bool isDisconnect) {
                 if (!ok)
@@ -365,6 +370,7 @@ void TstQnLynHttpGateway::dropReloginRejoinConnectAgain()
     QVERIFY(left.wait(5000));
     QCOMPARE(left.first().at(1).toBool(), true); // the receiver saw a drop
     QTRY_COMPARE_WITH_TIMEOUT(m_rx->requestsOfType(1).size(), 2, 10000);
+    QCOMPARE(m_rx->requestsOfType(19).size(), 1); // the reconnect, then the connect again
     QCOMPARE(joined.size(), 1);
     QTRY_COMPARE(m_rx->server()->roomMembers(m_rx->identity().roomId).size(), 2);
 }

@@ -96,7 +96,7 @@ void TstQnLynHttpUpload::refusedUploadAnnouncesNothing_data()
     QTest::newRow("pictures, connection refused") << true << QByteArray();
     QTest::newRow("documents, code 5") << false << QByteArray(R"({"code":5,"msg":"no"})");
     QTest::newRow("pictures, not json") << true << QByteArray("<html>");
-    QTest::newRow("documents, no code") << false << QByteArray(R"({"data":[]})");
+    QTest::newRow("documents, no code, data not an array") << false << QByteArray(R"({"data":{}})");
 }
 
 void TstQnLynHttpUpload::refusedUploadAnnouncesNothing()

@@ -39,6 +39,7 @@ private Q_SLOTS:
     void bytesNamesAndTypesArriveIntact();
     void notAccepted_data();
     void notAccepted();
+    void answerWithoutCodeListsStoredFiles();
     void partialListReportsOnlyNamedFiles();
     void answerNamingUnknownOrRepeatedFilesIsFiltered();
     void unreadableFileIsLeftOut();
@@ -104,7 +105,14 @@ void TestUploadJob::answerParsing_data()
     QTest::newRow("empty") << QByteArray() << false << QStringList();
     QTest::newRow("not JSON") << QByteArray("{\"code\":0,") << false << QStringList();
     QTest::newRow("array") << QByteArray("[{\"code\":0}]") << false << QStringList();
-    QTest::newRow("no code") << QByteArray(R"({"data":[{"filename":"a.png"}]})") << false << QStringList();
+    QTest::newRow("no code, data array")
+        << QByteArray(R"({"data":[{"filename":"a.png"}]})") << true << QStringList{"/src/a.png"};
+    QTest::newRow("no code, empty data array") << QByteArray(R"({"data":[]})") << true << QStringList();
+    QTest::newRow("no code, data object")
+        << QByteArray(R"({"data":{"filename":"a.png"}})") << false << QStringList();
+    QTest::newRow("no code, no data") << QByteArray(R"({"msg":"ok"})") << false << QStringList();
+    QTest::newRow("code null, data array")
+        << QByteArray(R"({"code":null,"data":[{"filename":"a.png"}]})") << false << QStringList();
     QTest::newRow("code as text") << QByteArray(R"({"code":"0"})") << false << QStringList();
     QTest::newRow("code null") << QByteArray(R"({"code":null})") << false << QStringList();
     QTest::newRow("code 5") << QByteArray(R"({"code":5,"data":[{"filename":"a.png"}]})") << false
@@ -202,7 +210,6 @@ void TestUploadJob::notAccepted_data()
     QTest::newRow("error code") << int(QnSimHttp::FileMode::ErrorCode);
     QTest::newRow("empty body") << int(QnSimHttp::FileMode::EmptyBody);
     QTest::newRow("not JSON") << int(QnSimHttp::FileMode::NotJson);
-    QTest::newRow("missing code") << int(QnSimHttp::FileMode::MissingCode);
     QTest::newRow("status 500 with code 0") << int(QnSimHttp::FileMode::Status500);
     QTest::newRow("connection dropped") << int(QnSimHttp::FileMode::Drop);
 }
@@ -218,6 +225,17 @@ void TestUploadJob::notAccepted()
     QVERIFY(result.at(1).toJsonArray().isEmpty());
     QVERIFY(result.at(2).toStringList().isEmpty());
     QVERIFY(!m_sim->uploads().isEmpty());
+}
+
+void TestUploadJob::answerWithoutCodeListsStoredFiles()
+{
+    m_sim->setFileMode(QnSimHttp::FileMode::MissingCode);
+    const QStringList files{writeFile("a.png", "first"), writeFile("b.txt", "second")};
+    const QList<QVariant> result = runJob(files);
+    QCOMPARE(result.size(), 3);
+    QCOMPARE(result.at(0).toBool(), true);
+    QCOMPARE(result.at(1).toJsonArray().size(), 2);
+    QCOMPARE(result.at(2).toStringList(), files);
 }
 
 void TestUploadJob::partialListReportsOnlyNamedFiles()

@@ -113,6 +113,7 @@ private Q_SLOTS:
     void secondLoginReplacesOlder();
     void refusedLoginAndDelayedAnswers();
     void reloginAndRejoinAfterDrop();
+    void reloginWithoutRejoin();
     void silentPeerIsDropped();
     void callsFromInsideCallbacks();
     void nothingAfterStop();
@@ -275,6 +276,25 @@ void TstGateway::reloginAndRejoinAfterDrop()
     QTRY_COMPARE(m_server->roomMembers("room"), QStringList({"pc", "rx"}));
     rx.client.sendRoomMessage("pc", "m", 1005, "again");
     QTRY_COMPARE(pc.rec.count("msg"), 1);
+}
+
+void TstGateway::reloginWithoutRejoin()
+{
+    QnGatewayConfig config = QnGatewayConfig::loopback();
+    config.rejoinRooms = false;
+    Peer rx, pc(config);
+    QVERIFY(signIn(rx, "rx", "room"));
+    QVERIFY(signIn(pc, "pc", "room"));
+    QVERIFY(m_server->dropClient("pc"));
+    QTRY_COMPARE_WITH_TIMEOUT(pc.rec.count("login"), 2, 10000);
+    QCOMPARE(pc.rec.of("login").last().code, 0);
+    QTest::qWait(300);
+    QCOMPARE(pc.rec.count("join"), 1); // only the first, own join
+    QCOMPARE(m_server->roomMembers("room"), QStringList({"rx"}));
+    // The caller joins by itself.
+    QCOMPARE(pc.client.joinRoom("room"), 0);
+    QTRY_COMPARE(pc.rec.count("join"), 2);
+    QTRY_COMPARE(m_server->roomMembers("room"), QStringList({"pc", "rx"}));
 }
 
 void TstGateway::silentPeerIsDropped()
