@@ -42,3 +42,6 @@ private:
 
 /// The shots of the window kit (toast, dialogs, splash, mask, loading, overlay, tool bar, file list).
 void kitShots(QnShooter &shooter);
+
+/// The shots of the main sender window and its pages, popups and the what's-new dialog.
+void senderShots(QnShooter &shooter);
