@@ -12,11 +12,6 @@ function(qn_add_subdirs dir)
   endforeach()
 endfunction()
 
-# The fontconfig file of tests and scripts/screenshots: the system configuration plus the form font
-# families mapped to Noto Sans CJK SC. Window tests add "FONTCONFIG_FILE=${QN_FONTCONFIG_FILE}" to
-# their ENVIRONMENT (and call QnFonts::install like the program does).
-set(QN_FONTCONFIG_FILE ${PROJECT_SOURCE_DIR}/resources/fonts/qn-fonts.conf)
-
 # qn_add_test(<name> SOURCES ... [LIBS ...] [LABELS ...] [ENVIRONMENT ...] [TIMEOUT s] [X11] [PULSE])
 # One Qt Test executable registered with ctest. Tests run offscreen unless X11 is given, in which
 # case they use the Xvfb display that scripts/test starts (DISPLAY is inherited). PULSE marks a test

@@ -146,19 +146,22 @@ void splashAndLoadingShots(QnShooter &s)
         ash->setGeometry(page->rect());
         s.shoot(QStringLiteral("QnAshWidget-overPage"), page.get());
     }
-    const QColor dark(0x3A, 0x3A, 0x3A);
-    if (s.wants(QStringLiteral("QnLoadingWidget-running"))) {
-        QnLoadingWidget w;
-        w.resize(120, 120);
-        w.start();
-        s.shoot(QStringLiteral("QnLoadingWidget-running"), &w, dark);
-    }
-    if (s.wants(QStringLiteral("QnFileLoadingFileWidget-running"))) {
-        QnFileLoadingFileWidget w;
-        w.resize(201, 101);
-        w.start();
-        QnShooter::settle(250);
-        s.shoot(QStringLiteral("QnFileLoadingFileWidget-running"), &w, dark);
+    // The dots are white: each indicator is shown on a dark box like the overlay's.
+    for (bool login : {true, false}) {
+        const QString name = login ? QStringLiteral("QnLoadingWidget-running")
+                                   : QStringLiteral("QnFileLoadingFileWidget-running");
+        if (!s.wants(name))
+            continue;
+        QWidget box;
+        box.setObjectName(QStringLiteral("darkBox"));
+        box.setFixedSize(221, 141);
+        box.setStyleSheet(QStringLiteral("#darkBox{background:#4D4D4D;}"));
+        QnLoadingDots *dots = login ? static_cast<QnLoadingDots *>(new QnLoadingWidget(&box))
+                                    : static_cast<QnLoadingDots *>(new QnFileLoadingFileWidget(&box));
+        dots->setGeometry(10, 20, 201, 101);
+        dots->start();
+        QnShooter::settle(login ? 250 : 450);
+        s.shoot(name, &box);
     }
     for (bool cancel : {true, false}) {
         const QString name = cancel ? QStringLiteral("QnLynConnectWaittingWidget-cancel")

@@ -10,17 +10,18 @@
 
 namespace {
 
-QPushButton *makeToolButton(QWidget *parent, QButtonGroup *group, const char *name, const char *image)
+// Paths are spelled out whole so that the asset test finds every one of them in the code.
+QPushButton *makeToolButton(QWidget *parent, QButtonGroup *group, const char *name, const char *image,
+                            const char *pressedImage)
 {
     auto *button = new QPushButton(parent);
     button->setObjectName(QLatin1String(name));
     button->setFixedSize(20, 26);
     button->setCheckable(true);
-    button->setStyleSheet(
-        QStringLiteral("QPushButton{\n\tborder:0px;\n\timage: url(:/img/desktop/btn_%1.svg);\n}\n\n"
-                       "QPushButton:pressed, QPushButton:checked{\n\tborder:0px;\n"
-                       "\timage: url(:/img/desktop/redbtn_%1_pressed.svg);\n}")
-            .arg(QLatin1String(image)));
+    button->setStyleSheet(QStringLiteral("QPushButton{\n\tborder:0px;\n\timage: url(%1);\n}\n\n"
+                                         "QPushButton:pressed, QPushButton:checked{\n\tborder:0px;\n"
+                                         "\timage: url(%2);\n}")
+                              .arg(QLatin1String(image), QLatin1String(pressedImage)));
     group->addButton(button);
     return button;
 }
@@ -58,11 +59,16 @@ QnLynDesktopTool::QnLynDesktopTool(QWidget *parent) : QWidget(parent)
     m_group = new QButtonGroup(this);
     m_group->setObjectName(QStringLiteral("buttonGroup"));
     m_group->setExclusive(true);
-    m_select = makeToolButton(m_toolWidget, m_group, "selectButton", "select");
-    m_pen = makeToolButton(m_toolWidget, m_group, "penButton", "pen");
-    QPushButton *clear = makeToolButton(m_toolWidget, m_group, "clearButton", "clear");
-    QPushButton *undo = makeToolButton(m_toolWidget, m_group, "undoButton", "undo");
-    QPushButton *redo = makeToolButton(m_toolWidget, m_group, "redoButton", "redo");
+    m_select = makeToolButton(m_toolWidget, m_group, "selectButton", ":/img/desktop/btn_select.svg",
+                              ":/img/desktop/redbtn_select_pressed.svg");
+    m_pen = makeToolButton(m_toolWidget, m_group, "penButton", ":/img/desktop/btn_pen.svg",
+                           ":/img/desktop/redbtn_pen_pressed.svg");
+    QPushButton *clear = makeToolButton(m_toolWidget, m_group, "clearButton", ":/img/desktop/btn_clear.svg",
+                                        ":/img/desktop/redbtn_clear_pressed.svg");
+    QPushButton *undo = makeToolButton(m_toolWidget, m_group, "undoButton", ":/img/desktop/btn_undo.svg",
+                                       ":/img/desktop/redbtn_undo_pressed.svg");
+    QPushButton *redo = makeToolButton(m_toolWidget, m_group, "redoButton", ":/img/desktop/btn_redo.svg",
+                                       ":/img/desktop/redbtn_redo_pressed.svg");
     for (QPushButton *b : {m_select, m_pen, clear, undo, redo})
         verticalLayout->addWidget(b, 0, Qt::AlignHCenter);
 

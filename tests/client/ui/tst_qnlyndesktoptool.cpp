@@ -75,6 +75,10 @@ void TstQnLynDesktopTool::buttonsEmit()
     QTest::mouseClick(host.tool->findChild<QPushButton *>(name), Qt::LeftButton);
     QCOMPARE(spy.count(), 1);
     QVERIFY(host.tool->findChild<QPushButton *>(name)->isChecked());
+    const QString image = name.chopped(6).toLower(); // "selectButton" -> "select"
+    const QString style = host.tool->findChild<QPushButton *>(name)->styleSheet();
+    QVERIFY(style.contains(QStringLiteral("url(:/img/desktop/btn_%1.svg)").arg(image)));
+    QVERIFY(style.contains(QStringLiteral("url(:/img/desktop/redbtn_%1_pressed.svg)").arg(image)));
 }
 
 void TstQnLynDesktopTool::openingPaletteEmitsCurrentColour()
