@@ -100,7 +100,7 @@ Item {
                     Row {
                         anchors.top: spinner.bottom
                         anchors.horizontalCenter: parent.horizontalCenter
-                        Text { text: qsTr("uploading ("); font.pixelSize: 12; color: "#FFFFFF" }
+                        Text { text: qsTr("uploading ("); font.pixelSize: 12; color: "#333333" }
                         Text {
                             id: countText
                             objectName: "count_" + name
@@ -108,7 +108,7 @@ Item {
                             font.pixelSize: 12
                             color: "#DE6F6F"
                         }
-                        Text { text: qsTr(")"); font.pixelSize: 12; color: "#FFFFFF" }
+                        Text { text: qsTr(")"); font.pixelSize: 12; color: "#333333" }
                     }
                 }
 

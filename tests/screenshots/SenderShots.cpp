@@ -112,7 +112,8 @@ void senderShots(QnShooter &s)
     if (s.wants(win + "about")) {
         SampleWindow sw;
         sw.w.stack()->setCurrentWidget(sw.w.aboutWidget());
-        sw.w.aboutWidget()->findChild<QTextEdit *>(QStringLiteral("textEdit"))
+        sw.w.aboutWidget()
+            ->findChild<QTextEdit *>(QStringLiteral("textEdit"))
             ->setPlainText(QStringLiteral("扩展屏模式下鼠标偶尔会卡顿一下。"));
         s.shoot(win + "about", &sw.w);
     }

@@ -21,10 +21,7 @@ class QnSessionEventsPrivate : public QObject
 {
     Q_OBJECT
 public:
-    QnSessionEventsPrivate(QnSessionEvents *owner, const QDBusConnection &bus)
-        : q(owner), m_bus(bus)
-    {
-    }
+    QnSessionEventsPrivate(QnSessionEvents *owner, const QDBusConnection &bus) : q(owner), m_bus(bus) {}
 
     void watch(QString path)
     {
@@ -33,15 +30,19 @@ public:
             return;
         }
         if (path.isEmpty()) {
-            QDBusMessage call = QDBusMessage::createMethodCall(kService, QStringLiteral("/org/freedesktop/login1"),
-                                                               QStringLiteral("org.freedesktop.login1.Manager"),
-                                                               QStringLiteral("GetSessionByPID"));
+            QDBusMessage call = QDBusMessage::createMethodCall(
+                kService, QStringLiteral("/org/freedesktop/login1"),
+                QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("GetSessionByPID"));
             call << uint(::getpid());
             const QDBusReply<QDBusObjectPath> reply = m_bus.call(call, QDBus::Block, 2000);
-            path = reply.isValid() ? reply.value().path() : QStringLiteral("/org/freedesktop/login1/session/auto");
+            path = reply.isValid() ? reply.value().path()
+                                   : QStringLiteral("/org/freedesktop/login1/session/auto");
         }
-        bool ok = m_bus.connect(kService, path, kSessionInterface, QStringLiteral("Lock"), this, SLOT(onLock()));
-        ok = m_bus.connect(kService, path, kSessionInterface, QStringLiteral("Unlock"), this, SLOT(onUnlock())) && ok;
+        bool ok =
+            m_bus.connect(kService, path, kSessionInterface, QStringLiteral("Lock"), this, SLOT(onLock()));
+        ok = m_bus.connect(kService, path, kSessionInterface, QStringLiteral("Unlock"), this,
+                           SLOT(onUnlock())) &&
+             ok;
         ok = m_bus.connect(kService, path, QStringLiteral("org.freedesktop.DBus.Properties"),
                            QStringLiteral("PropertiesChanged"), this,
                            SLOT(onProperties(QString, QVariantMap, QStringList))) &&
@@ -81,9 +82,9 @@ private:
     bool m_locked = false;
 };
 
-QnSessionEvents::QnSessionEvents(QObject *parent) : QnSessionEvents(QDBusConnection::systemBus(), QString(), parent)
-{
-}
+QnSessionEvents::QnSessionEvents(QObject *parent)
+    : QnSessionEvents(QDBusConnection::systemBus(), QString(), parent)
+{}
 
 QnSessionEvents::QnSessionEvents(const QDBusConnection &bus, const QString &sessionPath, QObject *parent)
     : QObject(parent), d(std::make_unique<QnSessionEventsPrivate>(this, bus))

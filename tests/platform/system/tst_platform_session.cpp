@@ -29,7 +29,8 @@ public:
     QStringList lastCall;
 
 public slots:
-    QDBusUnixFileDescriptor Inhibit(const QString &what, const QString &who, const QString &why, const QString &mode)
+    QDBusUnixFileDescriptor Inhibit(const QString &what, const QString &who, const QString &why,
+                                    const QString &mode)
     {
         lastCall = QStringList{what, who, why, mode};
         int fds[2];
@@ -52,9 +53,10 @@ private slots:
         if (m_daemonPath.isEmpty())
             return;
         m_daemon.setProgram(m_daemonPath);
-        m_daemon.setArguments({QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
-                               QStringLiteral("--print-address=1"),
-                               QStringLiteral("--address=unix:path=") + m_dir.filePath(QStringLiteral("bus"))});
+        m_daemon.setArguments(
+            {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
+             QStringLiteral("--print-address=1"),
+             QStringLiteral("--address=unix:path=") + m_dir.filePath(QStringLiteral("bus"))});
         m_daemon.start();
         QVERIFY(m_daemon.waitForStarted());
         QTRY_VERIFY(m_daemon.canReadLine());
@@ -109,13 +111,15 @@ private slots:
         QSignalSpy locked(&events, &QnSessionEvents::locked);
         QSignalSpy unlocked(&events, &QnSessionEvents::unlocked);
         auto sendSignal = [&](const QString &name) {
-            QVERIFY(fake.send(QDBusMessage::createSignal(kSessionPath, QStringLiteral("org.freedesktop.login1.Session"), name)));
+            QVERIFY(fake.send(QDBusMessage::createSignal(
+                kSessionPath, QStringLiteral("org.freedesktop.login1.Session"), name)));
         };
         sendSignal(QStringLiteral("Lock"));
         QVERIFY(locked.wait(3000));
         sendSignal(QStringLiteral("Lock")); // no change: reported once
-        QDBusMessage hint = QDBusMessage::createSignal(kSessionPath, QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                       QStringLiteral("PropertiesChanged"));
+        QDBusMessage hint =
+            QDBusMessage::createSignal(kSessionPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                       QStringLiteral("PropertiesChanged"));
         hint << QStringLiteral("org.freedesktop.login1.Session")
              << QVariantMap{{QStringLiteral("LockedHint"), false}} << QStringList();
         QVERIFY(fake.send(hint));

@@ -62,8 +62,9 @@ QnHomeWidget::QnHomeWidget(QWidget *parent) : QWidget(parent)
     row->setObjectName(QStringLiteral("conhorizontalLayout"));
     row->setContentsMargins(0, 0, 0, 0);
 
-    m_down = imageButton(this, "downBtn", QRect(400, 310, 31, 27),
-                         QStringLiteral("QPushButton{image:url(:/img/reddownarrow.svg);padding:10px;border:none;}"));
+    m_down = imageButton(
+        this, "downBtn", QRect(400, 310, 31, 27),
+        QStringLiteral("QPushButton{image:url(:/img/reddownarrow.svg);padding:10px;border:none;}"));
     imageButton(this, "upBtn", QRect(405, 520, 17, 12),
                 QStringLiteral("QPushButton{image:url(:/img/reduparrow.svg);padding:3px;border:none;}"));
     auto *upText = imageButton(this, "upBtnText", QRect(390, 530, 48, 17),

@@ -93,7 +93,8 @@ QnLynAboutWidget::QnLynAboutWidget(QWidget *parent) : QWidget(parent)
     v->setContentsMargins(44, 36, 43, 0);
 
     const QString text14 = QStringLiteral("font-size:14px;color:#333333;");
-    auto *title = caption(frame, "label_2", QStringLiteral("关于我们"), QStringLiteral("font-size:24px;color:#333333;"));
+    auto *title = caption(frame, "label_2", QStringLiteral("关于我们"),
+                          QStringLiteral("font-size:24px;color:#333333;"));
     title->setMaximumHeight(45);
     v->addWidget(title);
     v->addSpacing(8);
@@ -131,7 +132,8 @@ QnLynAboutWidget::QnLynAboutWidget(QWidget *parent) : QWidget(parent)
     m_text->setAcceptRichText(false);
     m_text->setStyleSheet(QStringLiteral("QTextEdit{font-size:12px;color:#333333;border:none;}"));
     m_text->setPlaceholderText(QStringLiteral("请详细描述您的问题（内容至少5字）"));
-    m_size = caption(content, "sizelabel", QStringLiteral("0/120"), QStringLiteral("font-size:14px;color:#999999;"));
+    m_size = caption(content, "sizelabel", QStringLiteral("0/120"),
+                     QStringLiteral("font-size:14px;color:#999999;"));
     m_size->setFixedHeight(20);
     m_size->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     cv->addWidget(m_text);
@@ -144,8 +146,8 @@ QnLynAboutWidget::QnLynAboutWidget(QWidget *parent) : QWidget(parent)
     m_contact = new QLineEdit(frame);
     m_contact->setObjectName(QStringLiteral("numLineEdit"));
     m_contact->setFixedSize(270, 30);
-    m_contact->setStyleSheet(QStringLiteral(
-        "QLineEdit{background:#FFFFFF;border-radius:4px;border:1px solid #D4D4D4;font-size:12px;padding-left:6px;}"));
+    m_contact->setStyleSheet(QStringLiteral("QLineEdit{background:#FFFFFF;border-radius:4px;border:1px solid "
+                                            "#D4D4D4;font-size:12px;padding-left:6px;}"));
     m_contact->setPlaceholderText(QStringLiteral("请留下您的联系方式，方便我们联系您"));
     m_submit = new QPushButton(QStringLiteral("提交"), frame);
     m_submit->setObjectName(QStringLiteral("submitBtn"));
@@ -174,8 +176,8 @@ QnLynAboutWidget::QnLynAboutWidget(QWidget *parent) : QWidget(parent)
     auto *update = new QPushButton(QStringLiteral("更新"), frame);
     update->setObjectName(QStringLiteral("updateBtn"));
     update->setFixedSize(100, 30);
-    update->setStyleSheet(QStringLiteral(
-        "QPushButton{font-size:12px;color:#DE6F6F;background:#FFFFFF;border:1px solid #DE6F6F;border-radius:4px;}"));
+    update->setStyleSheet(QStringLiteral("QPushButton{font-size:12px;color:#DE6F6F;background:#FFFFFF;border:"
+                                         "1px solid #DE6F6F;border-radius:4px;}"));
     versionRow->addWidget(m_version);
     versionRow->addStretch(1);
     versionRow->addWidget(update);
@@ -213,8 +215,8 @@ void QnLynAboutWidget::setUpdateInfo(bool hasUpdate, const QString &version)
     m_updateLabel->setShowDot(hasUpdate);
     m_updateLabel->update();
     m_hasUpdate = hasUpdate;
-    m_version->setText(m_version->text() + version + QStringLiteral("  ") + m_buildDate + QStringLiteral("  ") +
-                       m_buildTime);
+    m_version->setText(m_version->text() + version + QStringLiteral("  ") + m_buildDate +
+                       QStringLiteral("  ") + m_buildTime);
 }
 
 void QnLynAboutWidget::on_backBtn_clicked()
@@ -260,7 +262,8 @@ void QnLynAboutWidget::on_submitBtn_clicked()
     const QJsonObject body =
         QnFeedback::requestBody(m_text->toPlainText(), m_problem->isChecked(), m_contact->text());
     manager->httpPost(
-        this, QnFeedback::path(), body, [this](HttpResultInfo &reply) { onReply(reply); }, m_token, QString());
+        this, QnFeedback::path(), body, [this](HttpResultInfo &reply) { onReply(reply); }, m_token,
+        QString());
 }
 
 void QnLynAboutWidget::onReply(HttpResultInfo &reply)

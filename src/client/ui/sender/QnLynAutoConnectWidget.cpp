@@ -91,14 +91,14 @@ QnLynAutoConnectWidget::QnLynAutoConnectWidget(QWidget *parent) : QWidget(parent
     m_list->setObjectName(QStringLiteral("listWidget"));
     m_list->setGeometry(0, 0, 321, 192);
     m_list->setIconSize(QSize(25, 22));
-    m_list->setStyleSheet(QStringLiteral(
-        "QListWidget{background:transparent;border:none;outline:0px;}"
-        "QListWidget::item{padding-left:13px;color:#FFFFFF;}"
-        "QListWidget::item:selected{background:transparent;color:#FFFFFF;}"
-        "QListWidget::item:hover{background:transparent;}"
-        "QScrollBar:vertical{width:4px;background:transparent;}"
-        "QScrollBar::handle:vertical{background:#FFFFFF;border-radius:2px;}"
-        "QScrollBar::add-line:vertical,QScrollBar::sub-line:vertical{height:0px;}"));
+    m_list->setStyleSheet(
+        QStringLiteral("QListWidget{background:transparent;border:none;outline:0px;}"
+                       "QListWidget::item{padding-left:13px;color:#FFFFFF;}"
+                       "QListWidget::item:selected{background:transparent;color:#FFFFFF;}"
+                       "QListWidget::item:hover{background:transparent;}"
+                       "QScrollBar:vertical{width:4px;background:transparent;}"
+                       "QScrollBar::handle:vertical{background:#FFFFFF;border-radius:2px;}"
+                       "QScrollBar::add-line:vertical,QScrollBar::sub-line:vertical{height:0px;}"));
     m_emptyPage = new QWidget;
     m_emptyPage->setObjectName(QStringLiteral("emptypage"));
     auto *emptyPicture = new QLabel(m_emptyPage);
@@ -131,12 +131,14 @@ QnLynAutoConnectWidget::QnLynAutoConnectWidget(QWidget *parent) : QWidget(parent
     m_help = button(this, "autohelpBtn", QRect(530, 92, 20, 20),
                     QStringLiteral("QPushButton{image:url(:/img/help.svg);border:none;}"));
 
-    m_down = button(this, "autodownBtn", QRect(400, 310, 31, 27),
-                    QStringLiteral("QPushButton{image:url(:/img/reddownarrow.svg);padding:10px;border:none;}"));
+    m_down =
+        button(this, "autodownBtn", QRect(400, 310, 31, 27),
+               QStringLiteral("QPushButton{image:url(:/img/reddownarrow.svg);padding:10px;border:none;}"));
     button(this, "autoupBtn", QRect(405, 520, 17, 12),
            QStringLiteral("QPushButton{image:url(:/img/reduparrow.svg);padding:3px;border:none;}"));
     button(this, "autoupBtnText", QRect(390, 530, 48, 17),
-           QStringLiteral("QPushButton{font-size:12px;color:#DE6F6F;border:none;}"), QStringLiteral("操作指南"));
+           QStringLiteral("QPushButton{font-size:12px;color:#DE6F6F;border:none;}"),
+           QStringLiteral("操作指南"));
     m_hand1 = button(this, "handBtn1", QRect(710, 525, 75, 23),
                      QStringLiteral("QPushButton{font-size:14px;color:#DE6F6F;border:none;}"),
                      QStringLiteral("识别码连接"));
@@ -177,10 +179,12 @@ void QnLynAutoConnectWidget::buildNoNetworkPanel()
     blank->setFixedSize(10, 25);
     v->addWidget(blank);
     const QString style = QStringLiteral("font-size: 16px;color: #FFFFFF;border: 1px solid #DE6F6F;");
-    m_noNetworkText = new QLabel(tr("The current device is not connected to the local area network"), m_noNetwork);
+    m_noNetworkText =
+        new QLabel(tr("The current device is not connected to the local area network"), m_noNetwork);
     m_noNetworkText->setObjectName(QStringLiteral("noNetworkTextLabel"));
-    m_noNetworkHint = new QLabel(
-        tr("After connecting to the network, it will automatically jump to the function homepage"), m_noNetwork);
+    m_noNetworkHint =
+        new QLabel(tr("After connecting to the network, it will automatically jump to the function homepage"),
+                   m_noNetwork);
     m_noNetworkHint->setObjectName(QStringLiteral("noNetworkHintLabel"));
     for (QLabel *l : {m_noNetworkText, m_noNetworkHint}) {
         l->setFixedHeight(25);
@@ -201,7 +205,8 @@ void QnLynAutoConnectWidget::setDevices(const QMap<QString, QString> &devices)
     icon.addFile(QStringLiteral(":/img/icon_autoCon.svg"), QSize(), QIcon::Selected, QIcon::On);
     icon.addFile(QStringLiteral(":/img/icon_autoCon.svg"), QSize(), QIcon::Normal, QIcon::Off);
     for (auto it = devices.cbegin(); it != devices.cend(); ++it) {
-        auto *item = new QListWidgetItem(icon, QnSenderRules::cut(it.key(), QnSenderRules::kReceiverKeyLength));
+        auto *item =
+            new QListWidgetItem(icon, QnSenderRules::cut(it.key(), QnSenderRules::kReceiverKeyLength));
         item->setSizeHint(QSize(315, 47));
         item->setFont(font);
         item->setForeground(Qt::white);
@@ -217,10 +222,12 @@ void QnLynAutoConnectWidget::setNetworkInfo(bool wireless, const QString &name)
         m_iconNet->setStyleSheet(QStringLiteral("QLabel{image:url(:/img/wifi.svg);border:0px;}"));
         m_iconNet->setFixedHeight(16);
         m_help->hide();
+        m_wired = false;
     } else {
         m_iconNet->setStyleSheet(QStringLiteral("QLabel{image:url(:/img/localNet.svg);border:0px;}"));
         m_iconNet->setFixedHeight(20);
         m_help->show();
+        m_wired = true;
     }
     if (!name.isEmpty())
         m_netName->setText(QnSenderRules::cut(name, QnSenderRules::kNetworkNameLength));
@@ -229,8 +236,10 @@ void QnLynAutoConnectWidget::setNetworkInfo(bool wireless, const QString &name)
 void QnLynAutoConnectWidget::setNetworkState(bool connected)
 {
     for (QWidget *w : {static_cast<QWidget *>(m_codePanel), m_badge, static_cast<QWidget *>(m_hand1),
-                       static_cast<QWidget *>(m_hand2), static_cast<QWidget *>(m_help)})
+                       static_cast<QWidget *>(m_hand2)})
         w->setVisible(connected);
+    // The Ethernet help only belongs to a wired network.
+    m_help->setVisible(connected && m_wired);
 }
 
 void QnLynAutoConnectWidget::setNoNetworkVisible(bool visible)

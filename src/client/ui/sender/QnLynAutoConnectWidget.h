@@ -53,7 +53,8 @@ public:
     /// characters and "..." and keeps the whole key under kKeyRole.
     void setDevices(const QMap<QString, QString> &devices);
     void setNetworkInfo(bool wireless, const QString &name);
-    /// Shows the list panel, badge and code link when connected to a LAN, hides them when not.
+    /// Shows the list panel, badge and code link (and, on Ethernet, the help) when connected to a
+    /// LAN, hides them when not.
     void setNetworkState(bool connected);
     void setNoNetworkVisible(bool visible);
     void setDisconnectedVisible(bool visible);
@@ -103,4 +104,5 @@ private:
     QPushButton *m_hand1 = nullptr;
     QPushButton *m_hand2 = nullptr;
     QLabel *m_prompt = nullptr;
+    bool m_wired = false; ///< the last network info named a wired network
 };

@@ -66,11 +66,11 @@ void QnLynConnectWidget::buildForm()
 {
     resize(820, 620);
     setWindowTitle(QStringLiteral("昆洛传屏"));
-    setStyleSheet(QStringLiteral(
-        "QMenu{background:#FFFFFF;border-radius:4px;width:80px;}"
-        "QMenu::item{font-size:14px;color:#333333;padding:5px 30px 5px 25px;height:30px;}"
-        "QMenu::item:selected{color:#FFFFFF;background:#DE6F6F;}"
-        "QMenu::separator{height:2px;}"));
+    setStyleSheet(
+        QStringLiteral("QMenu{background:#FFFFFF;border-radius:4px;width:80px;}"
+                       "QMenu::item{font-size:14px;color:#333333;padding:5px 30px 5px 25px;height:30px;}"
+                       "QMenu::item:selected{color:#FFFFFF;background:#DE6F6F;}"
+                       "QMenu::separator{height:2px;}"));
     m_frame = new QFrame(this);
     m_frame->setObjectName(QStringLiteral("frame"));
     m_frame->setGeometry(0, 0, 821, 620);
@@ -94,8 +94,9 @@ void QnLynConnectWidget::buildForm()
     auto *minBtn = new QPushButton(titleRow);
     minBtn->setObjectName(QStringLiteral("conMinBtn"));
     minBtn->setFixedSize(27, 21);
-    minBtn->setStyleSheet(QStringLiteral("QPushButton{image:url(:/img/con_min.svg);padding:5px;border:none;}"
-                                         "QPushButton:pressed{image:url(:/img/graymin_press.svg);padding:1px;}"));
+    minBtn->setStyleSheet(
+        QStringLiteral("QPushButton{image:url(:/img/con_min.svg);padding:5px;border:none;}"
+                       "QPushButton:pressed{image:url(:/img/graymin_press.svg);padding:1px;}"));
     m_closeBtn = new QPushButton(titleRow);
     m_closeBtn->setObjectName(QStringLiteral("conCloseBtn"));
     m_closeBtn->setFixedSize(21, 21);
@@ -175,10 +176,12 @@ void QnLynConnectWidget::connectPages()
         emit quitApp();
         m_tray->hide();
     });
-    connect(m_home, &QnHomeWidget::connectServer, this, [this](const QString &c) { requestConnection(c, false); });
+    connect(m_home, &QnHomeWidget::connectServer, this,
+            [this](const QString &c) { requestConnection(c, false); });
     connect(m_autoConnect, &QnLynAutoConnectWidget::connectServer, this,
             [this](const QString &c) { requestConnection(c, true); });
-    connect(m_home, &QnHomeWidget::showAutoConnectWidget, this, [this] { m_stack->setCurrentWidget(m_autoConnect); });
+    connect(m_home, &QnHomeWidget::showAutoConnectWidget, this,
+            [this] { m_stack->setCurrentWidget(m_autoConnect); });
     connect(m_autoConnect, &QnLynAutoConnectWidget::handCodeConnect, this,
             [this] { m_stack->setCurrentWidget(m_home); });
     connect(m_home, &QnHomeWidget::guideWidgetShow, this, &QnLynConnectWidget::onGuideShown);
@@ -197,12 +200,15 @@ void QnLynConnectWidget::connectPages()
     });
     connect(m_function, &QnLynFunctionHomeWidget::clickedPicture, this, &QnLynConnectWidget::clickedPicture);
     connect(m_function, &QnLynFunctionHomeWidget::clickedFiles, this, &QnLynConnectWidget::clickedFiles);
-    connect(m_function, &QnLynFunctionHomeWidget::clickedDesktop, this, [this] { emit clickedDesktop(m_code); });
-    connect(m_function, &QnLynFunctionHomeWidget::clickedMirror, this, [this] { startCastingRequest(false); });
+    connect(m_function, &QnLynFunctionHomeWidget::clickedDesktop, this,
+            [this] { emit clickedDesktop(m_code); });
+    connect(m_function, &QnLynFunctionHomeWidget::clickedMirror, this,
+            [this] { startCastingRequest(false); });
     connect(m_function, &QnLynFunctionHomeWidget::clickedExpand, this, [this] { startCastingRequest(true); });
 
     connect(m_setting, &QnLynSettingWidget::loginOut, this, &QnLynConnectWidget::confirmLogOut);
-    connect(m_setting, &QnLynSettingWidget::aboutClicked, this, [this] { m_stack->setCurrentWidget(m_about); });
+    connect(m_setting, &QnLynSettingWidget::aboutClicked, this,
+            [this] { m_stack->setCurrentWidget(m_about); });
     connect(m_setting, &QnLynSettingWidget::selfStart, this, &QnLynConnectWidget::selfStart);
     connect(m_setting, &QnLynSettingWidget::clickedPersonalCenter, this, &QnLynConnectWidget::checkInternet);
 
@@ -215,13 +221,17 @@ void QnLynConnectWidget::connectPages()
         m_stack->setCurrentWidget(m_function);
     });
 
-    connect(m_personalCenter, &QnLynPersonalCenterWidget::beginModify, this, &QnLynConnectWidget::showAshWidget);
-    connect(m_personalCenter, &QnLynPersonalCenterWidget::endModify, this, &QnLynConnectWidget::hideAshWidget);
-    connect(m_personalCenter, &QnLynPersonalCenterWidget::nameModifySuccess, m_setting, &QnLynSettingWidget::setName);
-    connect(m_personalCenter, &QnLynPersonalCenterWidget::headModifySuccess, this, [this](const QString &path) {
-        setHeadIcon(path);
-        m_setting->setHeadIcon(path);
-    });
+    connect(m_personalCenter, &QnLynPersonalCenterWidget::beginModify, this,
+            &QnLynConnectWidget::showAshWidget);
+    connect(m_personalCenter, &QnLynPersonalCenterWidget::endModify, this,
+            &QnLynConnectWidget::hideAshWidget);
+    connect(m_personalCenter, &QnLynPersonalCenterWidget::nameModifySuccess, m_setting,
+            &QnLynSettingWidget::setName);
+    connect(m_personalCenter, &QnLynPersonalCenterWidget::headModifySuccess, this,
+            [this](const QString &path) {
+                setHeadIcon(path);
+                m_setting->setHeadIcon(path);
+            });
     connect(m_personalCenter, &QnLynPersonalCenterWidget::backHome, this, &QnLynConnectWidget::backHome);
     connect(m_about, &QnLynAboutWidget::backHome, this, &QnLynConnectWidget::backHome);
     connect(m_about, &QnLynAboutWidget::updateProgram, this, &QnLynConnectWidget::updatePrograme);
@@ -287,9 +297,10 @@ void QnLynConnectWidget::startCastingRequest(bool expand)
     if (expand) {
         const int screens = m_screenCounter ? m_screenCounter() : int(QGuiApplication::screens().size());
         if (screens < 2) {
-            QnFloatTip::showTip(tr("The extension monitor is not detected. Please plug in the extension monitor and "
-                                   "try again"),
-                                this, 2000);
+            QnFloatTip::showTip(
+                tr("The extension monitor is not detected. Please plug in the extension monitor and "
+                   "try again"),
+                this, 2000);
             return;
         }
         emit clickedExpand(m_code);
@@ -348,7 +359,8 @@ void QnLynConnectWidget::closeWaittingWidget()
 
 void QnLynConnectWidget::showWaittingWidget()
 {
-    const QPoint at = pos() + QPoint((width() - m_waitting->width()) / 2, (height() - m_waitting->height()) / 2);
+    const QPoint at =
+        pos() + QPoint((width() - m_waitting->width()) / 2, (height() - m_waitting->height()) / 2);
     m_waitting->move(at);
     m_waitting->show();
 }
@@ -411,8 +423,8 @@ void QnLynConnectWidget::showUploadAgain(const QStringList &files)
     m_function->updateUploadDataChanged(QStringLiteral("pic"), 0, 0);
     m_uploadAgain->setFiles(files);
     const QPoint global = mapToGlobal(QPoint(0, 0));
-    m_uploadAgain->move(global + QPoint((width() - m_uploadAgain->width()) / 2,
-                                        (height() - m_uploadAgain->height()) / 2));
+    m_uploadAgain->move(
+        global + QPoint((width() - m_uploadAgain->width()) / 2, (height() - m_uploadAgain->height()) / 2));
     m_uploadAgain->raise();
     m_uploadAgain->show();
 }

@@ -40,7 +40,8 @@ QnLynSettingWidget::QnLynSettingWidget(QWidget *parent) : QWidget(parent)
     outer->setContentsMargins(0, 0, 0, 0);
     auto *frame = new QFrame(this);
     frame->setObjectName(QStringLiteral("settingframe"));
-    frame->setStyleSheet(QStringLiteral("#settingframe{background:#FFFFFF;border-radius:4px;border:1px solid #EEEEEE;}"));
+    frame->setStyleSheet(
+        QStringLiteral("#settingframe{background:#FFFFFF;border-radius:4px;border:1px solid #EEEEEE;}"));
     outer->addWidget(frame);
     auto *v = new QVBoxLayout(frame);
     v->setSpacing(0);
@@ -57,7 +58,8 @@ QnLynSettingWidget::QnLynSettingWidget(QWidget *parent) : QWidget(parent)
     m_name->setObjectName(QStringLiteral("personBtn2"));
     m_name->setFlat(true);
     m_name->setCursor(Qt::PointingHandCursor);
-    m_name->setStyleSheet(QStringLiteral("QPushButton{font-size:12px;color:#333333;border:none;text-align:left;}"));
+    m_name->setStyleSheet(
+        QStringLiteral("QPushButton{font-size:12px;color:#333333;border:none;text-align:left;}"));
     auto *arrow = new QPushButton(frame);
     arrow->setObjectName(QStringLiteral("personBtn1"));
     arrow->setFixedSize(7, 7);
@@ -102,9 +104,10 @@ QnLynSettingWidget::QnLynSettingWidget(QWidget *parent) : QWidget(parent)
     m_loginOut = new QPushButton(QStringLiteral("退出登录"), frame);
     m_loginOut->setObjectName(QStringLiteral("loginOutButton"));
     m_loginOut->setFixedHeight(30);
-    m_loginOut->setStyleSheet(QStringLiteral(
-        "QPushButton{font-size:12px;color:#DE6F6F;background:#FFFFFF;border:1px solid #DE6F6F;border-radius:4px;}"
-        "QPushButton:hover,QPushButton:pressed{color:#FFFFFF;background:#DE6F6F;}"));
+    m_loginOut->setStyleSheet(
+        QStringLiteral("QPushButton{font-size:12px;color:#DE6F6F;background:#FFFFFF;border:1px solid "
+                       "#DE6F6F;border-radius:4px;}"
+                       "QPushButton:hover,QPushButton:pressed{color:#FFFFFF;background:#DE6F6F;}"));
     v->addWidget(m_loginOut);
     v->addStretch(1);
     QMetaObject::connectSlotsByName(this);

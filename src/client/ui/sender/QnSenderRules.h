@@ -38,7 +38,8 @@ QString completeCode(const QStringList &texts);
 
 /// The receiver code to keep after the list became devices (code -> name): the current code while
 /// it is still listed; else the first code (in key order) named deviceName; else the current code.
-QString keepReceiver(const QString &current, const QString &deviceName, const QMap<QString, QString> &devices);
+QString keepReceiver(const QString &current, const QString &deviceName,
+                     const QMap<QString, QString> &devices);
 
 /// Whether the "network abnormal" tip follows the update dialog: only when a download was started
 /// in it and did not finish (merely closing the dialog is no network fault).

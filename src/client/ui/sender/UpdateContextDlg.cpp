@@ -33,7 +33,8 @@ UpdateContextDlg::UpdateContextDlg(QWidget *parent) : QWidget(parent)
     auto *close = new QPushButton(m_card);
     close->setObjectName(QStringLiteral("btnClose"));
     close->setFixedSize(20, 20);
-    close->setStyleSheet(QStringLiteral("QPushButton{image:url(:/resource/close.svg);padding:4px;border:none;}"));
+    close->setStyleSheet(
+        QStringLiteral("QPushButton{image:url(:/resource/close.svg);padding:4px;border:none;}"));
     titleRow->addWidget(title);
     titleRow->addStretch(1);
     titleRow->addWidget(close);
@@ -57,8 +58,8 @@ UpdateContextDlg::UpdateContextDlg(QWidget *parent) : QWidget(parent)
     auto *ok = new QPushButton(QStringLiteral("我知道了"), m_card);
     ok->setObjectName(QStringLiteral("btnOk"));
     ok->setFixedSize(120, 40);
-    ok->setStyleSheet(QStringLiteral(
-        "QPushButton{font-size:14px;color:#DE6F6F;background:#FFFFFF;border:1px solid #DE6F6F;border-radius:6px;}"));
+    ok->setStyleSheet(QStringLiteral("QPushButton{font-size:14px;color:#DE6F6F;background:#FFFFFF;border:1px "
+                                     "solid #DE6F6F;border-radius:6px;}"));
     v->addWidget(ok, 0, Qt::AlignHCenter);
     QMetaObject::connectSlotsByName(this);
 }
@@ -82,8 +83,8 @@ void UpdateContextDlg::initUI(const QString &notesPath)
     m_text->setFont(f);
     m_text->setTextColor(QColor(0x33, 0x33, 0x33));
 
-    const QnUpdateNotes notes = QnUpdateNotes::load(notesPath.isEmpty() ? QnUpdateNotes::defaultPath() : notesPath,
-                                                    QStringLiteral(QN_VERSION_TEXT));
+    const QnUpdateNotes notes = QnUpdateNotes::load(
+        notesPath.isEmpty() ? QnUpdateNotes::defaultPath() : notesPath, QStringLiteral(QN_VERSION_TEXT));
     if (!notes.found)
         return;
     m_hasContext = true;

@@ -31,7 +31,8 @@ namespace {
 void typeCode(QnLynConnectWidget &w, const QString &code)
 {
     for (const QChar c : code)
-        QTest::keyClicks(QApplication::focusWidget() ? QApplication::focusWidget() : w.homeWidget(), QString(c));
+        QTest::keyClicks(QApplication::focusWidget() ? QApplication::focusWidget() : w.homeWidget(),
+                         QString(c));
 }
 
 void clickReceiver(QnLynConnectWidget &w, int row)
@@ -42,7 +43,8 @@ void clickReceiver(QnLynConnectWidget &w, int row)
 
 void cancelOverlay(QnLynConnectWidget &w)
 {
-    QTest::mouseClick(w.waittingWidget()->findChild<QPushButton *>(QStringLiteral("closeConnectBtn")), Qt::LeftButton);
+    QTest::mouseClick(w.waittingWidget()->findChild<QPushButton *>(QStringLiteral("closeConnectBtn")),
+                      Qt::LeftButton);
 }
 
 struct Window
@@ -239,7 +241,8 @@ private slots:
         emit w.aboutWidget()->backHome();
         QCOMPARE(w.stack()->currentWidget(), static_cast<QWidget *>(w.functionWidget()));
         QSignalSpy disconnected(&w, &QnLynConnectWidget::disconnectServer);
-        QTest::mouseClick(w.functionWidget()->findChild<QWidget *>(QStringLiteral("disconnecrtBtn")), Qt::LeftButton);
+        QTest::mouseClick(w.functionWidget()->findChild<QWidget *>(QStringLiteral("disconnecrtBtn")),
+                          Qt::LeftButton);
         QCOMPARE(disconnected.at(0).at(0).toString(), QStringLiteral("111111"));
         QCOMPARE(w.stack()->currentWidget(), static_cast<QWidget *>(w.autoConnectWidget()));
         QCOMPARE(w.currentCode(), QString());
@@ -251,10 +254,12 @@ private slots:
         QnLynConnectWidget &w = win.w;
         QTest::mouseClick(w.homeWidget()->findChild<QWidget *>(QStringLiteral("upBtn")), Qt::LeftButton);
         QVERIFY(w.frameStyle().contains(QStringLiteral(":/img/back_up.png")));
-        QCOMPARE(w.autoConnectWidget()->findChild<QWidget *>(QStringLiteral("connectCodeWidget"))->height(), 165);
+        QCOMPARE(w.autoConnectWidget()->findChild<QWidget *>(QStringLiteral("connectCodeWidget"))->height(),
+                 165);
         QTest::mouseClick(w.homeWidget()->findChild<QWidget *>(QStringLiteral("downBtn")), Qt::LeftButton);
         QVERIFY(w.frameStyle().contains(QStringLiteral(":/img/back1.png")));
-        QCOMPARE(w.autoConnectWidget()->findChild<QWidget *>(QStringLiteral("connectCodeWidget"))->height(), 253);
+        QCOMPARE(w.autoConnectWidget()->findChild<QWidget *>(QStringLiteral("connectCodeWidget"))->height(),
+                 253);
     }
 
     // Without notes no dialog is left behind; with notes it is shown once.
@@ -322,7 +327,8 @@ private slots:
         QTest::mouseClick(person, Qt::LeftButton);
         QVERIFY(w.settingWidget()->isVisible());
         QWidget *close = w.findChild<QWidget *>(QStringLiteral("conCloseBtn"));
-        QCOMPARE(w.settingWidget()->geometry().right(), close->mapToGlobal(QPoint(close->width(), 0)).x() - 1);
+        QCOMPARE(w.settingWidget()->geometry().right(),
+                 close->mapToGlobal(QPoint(close->width(), 0)).x() - 1);
         QCOMPARE(w.settingWidget()->y(), person->mapToGlobal(QPoint(0, person->height())).y() + 25);
         w.settingWidget()->hide();
     }
@@ -333,9 +339,12 @@ private slots:
         QTest::addColumn<bool>("login");
         QTest::addColumn<QString>("page");
         QTest::addColumn<int>("loginAsked");
-        QTest::newRow("online, signed in") << QStringLiteral("localhost") << true << QStringLiteral("personalCenter") << 0;
-        QTest::newRow("online, nobody signed in") << QStringLiteral("localhost") << false << QStringLiteral("home") << 1;
-        QTest::newRow("offline") << QStringLiteral("no-such-host.invalid") << true << QStringLiteral("home") << 0;
+        QTest::newRow("online, signed in")
+            << QStringLiteral("localhost") << true << QStringLiteral("personalCenter") << 0;
+        QTest::newRow("online, nobody signed in")
+            << QStringLiteral("localhost") << false << QStringLiteral("home") << 1;
+        QTest::newRow("offline") << QStringLiteral("no-such-host.invalid") << true << QStringLiteral("home")
+                                 << 0;
     }
     void internetCheck()
     {
@@ -364,8 +373,8 @@ private slots:
         Window win;
         QnLynConnectWidget &w = win.w;
         w.setLoginStatus(true);
-        LoginUserInfo info{QStringLiteral("13800000000"), QString(), QString(), QStringLiteral("tok"), QString(),
-                           QStringLiteral("u1")};
+        LoginUserInfo info{QStringLiteral("13800000000"), QString(), QString(),
+                           QStringLiteral("tok"),         QString(), QStringLiteral("u1")};
         w.setUserInfo(info);
         QCOMPARE(w.settingWidget()->name(), QStringLiteral("13800000000"));
         QCOMPARE(w.aboutWidget()->token(), QStringLiteral("tok"));

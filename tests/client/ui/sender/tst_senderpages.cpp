@@ -165,11 +165,12 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("shown");
         QTest::addColumn<bool>("help");
-        QTest::newRow("wifi") << true << QStringLiteral("School-WiFi") << QStringLiteral("School-WiFi") << false;
+        QTest::newRow("wifi") << true << QStringLiteral("School-WiFi") << QStringLiteral("School-WiFi")
+                              << false;
         QTest::newRow("ethernet 19 chars") << false << QStringLiteral("abcdefghijklmnopqrs")
                                            << QStringLiteral("abcdefghijklmnopqr...") << true;
-        QTest::newRow("rich text stays text") << true << QStringLiteral("<b>x</b>") << QStringLiteral("<b>x</b>")
-                                              << false;
+        QTest::newRow("rich text stays text")
+            << true << QStringLiteral("<b>x</b>") << QStringLiteral("<b>x</b>") << false;
     }
     void networkBadge()
     {
@@ -204,7 +205,8 @@ private slots:
         page.setDevices({});
         QCOMPARE(stack->currentWidget()->objectName(), QStringLiteral("emptypage"));
         const QString longKey = QStringLiteral("0123456789abcdef");
-        page.setDevices({{longKey, QStringLiteral("Room")}, {QStringLiteral("222222"), QStringLiteral("Lab")}});
+        page.setDevices(
+            {{longKey, QStringLiteral("Room")}, {QStringLiteral("222222"), QStringLiteral("Lab")}});
         QCOMPARE(stack->currentWidget()->objectName(), QStringLiteral("listpage"));
         QListWidget *list = page.listWidget();
         QCOMPARE(list->count(), 2);
@@ -256,6 +258,10 @@ private slots:
         for (const char *name : {"connectCodeWidget", "widget", "handBtn1", "handBtn2", "autohelpBtn"})
             QVERIFY2(page.findChild<QWidget *>(QLatin1String(name))->isVisible() == connected, name);
         QCOMPARE(page.noNetworkWidget()->isVisible(), !connected);
+        // On Wi-Fi the Ethernet help stays hidden when the LAN comes back.
+        page.setNetworkInfo(true, QStringLiteral("wlan"));
+        page.setNetworkState(true);
+        QVERIFY(!page.findChild<QWidget *>(QStringLiteral("autohelpBtn"))->isVisible());
     }
 
     void guideOpensAndCloses()
@@ -265,7 +271,8 @@ private slots:
         QSignalSpy spy(&home, &QnHomeWidget::guideWidgetShow);
         QTest::mouseClick(home.findChild<QWidget *>(QStringLiteral("upBtnText")), Qt::LeftButton);
         QVERIFY(home.guidanceWidget()->isVisible());
-        QCOMPARE(home.guidanceWidget()->pos(), QPoint(10, home.height() - home.guidanceWidget()->height() - 10));
+        QCOMPARE(home.guidanceWidget()->pos(),
+                 QPoint(10, home.height() - home.guidanceWidget()->height() - 10));
         QTest::mouseClick(home.findChild<QWidget *>(QStringLiteral("downBtn")), Qt::LeftButton);
         QVERIFY(!home.guidanceWidget()->isVisible());
         QCOMPARE(spy.count(), 2);
@@ -369,15 +376,17 @@ private slots:
 
     void aboutVersionAndUpdate()
     {
-        QCOMPARE(QnLynAboutWidget::buildDateFrom(QStringLiteral("Feb  3 2023")), QStringLiteral("2023/02/03"));
-        QCOMPARE(QnLynAboutWidget::buildDateFrom(QStringLiteral("Dec 10 2026")), QStringLiteral("2026/12/10"));
+        QCOMPARE(QnLynAboutWidget::buildDateFrom(QStringLiteral("Feb  3 2023")),
+                 QStringLiteral("2023/02/03"));
+        QCOMPARE(QnLynAboutWidget::buildDateFrom(QStringLiteral("Dec 10 2026")),
+                 QStringLiteral("2026/12/10"));
         QCOMPARE(QnLynAboutWidget::buildTimeFrom(QStringLiteral("10:04:33")), QStringLiteral("10:04:33"));
         QnLynAboutWidget page;
         page.show();
         page.setUpdateInfo(false, QStringLiteral("1.0.6"));
         auto *version = page.findChild<QLabel *>(QStringLiteral("versionLabel"));
-        QCOMPARE(version->text(), QStringLiteral("昆洛传屏 当前版本：1.0.6  ") + page.buildDate() + "  " +
-                                      page.buildTime());
+        QCOMPARE(version->text(),
+                 QStringLiteral("昆洛传屏 当前版本：1.0.6  ") + page.buildDate() + "  " + page.buildTime());
         QSignalSpy update(&page, &QnLynAboutWidget::updateProgram);
         QTest::mouseClick(page.findChild<QWidget *>(QStringLiteral("updateBtn")), Qt::LeftButton);
         QCOMPARE(update.count(), 0);
@@ -396,7 +405,8 @@ private slots:
         QTest::addColumn<bool>("feature");
         QTest::addColumn<int>("outcome");
         QTest::newRow("500") << 500 << QByteArray("{}") << QString() << false << 2;
-        QTest::newRow("200 code 200") << 200 << QByteArray("{\"code\":200}") << QStringLiteral("tok") << true << 1;
+        QTest::newRow("200 code 200")
+            << 200 << QByteArray("{\"code\":200}") << QStringLiteral("tok") << true << 1;
         QTest::newRow("200 code missing") << 200 << QByteArray("{\"msg\":\"x\"}") << QString() << false << 2;
         QTest::newRow("401") << 401 << QByteArray("{\"code\":401}") << QStringLiteral("tok") << false << 2;
     }

@@ -153,7 +153,8 @@ private slots:
 
     void feedbackBody()
     {
-        const QJsonObject problem = QnFeedback::requestBody(QStringLiteral("屏幕卡顿了"), true, QStringLiteral("13800000000"));
+        const QJsonObject problem =
+            QnFeedback::requestBody(QStringLiteral("屏幕卡顿了"), true, QStringLiteral("13800000000"));
         QCOMPARE(problem.value("feedbackSource").toString(), QStringLiteral("QnLynClient"));
         QCOMPARE(problem.value("feedbackInfo").toString(), QStringLiteral("屏幕卡顿了"));
         QCOMPARE(problem.value("feedbackType").toInt(), 1);
@@ -161,7 +162,8 @@ private slots:
         QCOMPARE(problem.value("feedbackId").toInt(-1), 0);
         QCOMPARE(problem.value("feedbackStatus").toInt(-1), 0);
         QCOMPARE(problem.size(), 6);
-        QCOMPARE(QnFeedback::requestBody(QStringLiteral("x"), false, QString()).value("feedbackType").toInt(), 2);
+        QCOMPARE(QnFeedback::requestBody(QStringLiteral("x"), false, QString()).value("feedbackType").toInt(),
+                 2);
     }
 
     void feedbackSubmitRule_data()
@@ -195,7 +197,8 @@ private slots:
         QTest::newRow("200 code 401") << 200 << p << QJsonObject{{"code", 401}} << bad;
         QTest::newRow("401") << 401 << p << QJsonObject{} << bad;
         QTest::newRow("no connection") << 0 << p << QJsonObject{} << bad;
-        QTest::newRow("200 other path") << 200 << QStringLiteral("/other") << QJsonObject{{"code", 200}} << none;
+        QTest::newRow("200 other path")
+            << 200 << QStringLiteral("/other") << QJsonObject{{"code", 200}} << none;
     }
     void feedbackOutcome()
     {
@@ -215,7 +218,8 @@ private slots:
         QTest::addColumn<QStringList>("keys");
         QTest::addColumn<bool>("found");
         QTest::addColumn<QString>("version");
-        QTest::newRow("1.0.6.1 and 1.0.5.9") << QStringList{"1.0.6.1", "1.0.5.9"} << true << QStringLiteral("1.0.6.1");
+        QTest::newRow("1.0.6.1 and 1.0.5.9")
+            << QStringList{"1.0.6.1", "1.0.5.9"} << true << QStringLiteral("1.0.6.1");
         QTest::newRow("text order: 1.0.6.2 after 1.0.10.0")
             << QStringList{"1.0.10.0", "1.0.6.2"} << true << QStringLiteral("1.0.6.2");
         QTest::newRow("a later version") << QStringList{"1.0.7.0"} << false << QString();
@@ -249,7 +253,8 @@ private slots:
     void updateNotesMissingFile()
     {
         QTemporaryDir dir;
-        QVERIFY(!QnUpdateNotes::load(dir.filePath(QStringLiteral("none.ini")), QStringLiteral("1.0.6.0")).found);
+        QVERIFY(
+            !QnUpdateNotes::load(dir.filePath(QStringLiteral("none.ini")), QStringLiteral("1.0.6.0")).found);
         QVERIFY(QnUpdateNotes::defaultPath().endsWith(QStringLiteral("/UpdateContext.ini")));
     }
 };
