@@ -91,6 +91,7 @@ QnLynSettingWidget::QnLynSettingWidget(QWidget *parent) : QWidget(parent)
     aboutRow->addStretch(1);
     auto *about = new QPushButton(frame);
     about->setObjectName(QStringLiteral("aboutBtn"));
+    about->setFixedSize(47, 17); // the 7x7 arrow after its 40px left padding
     about->setCursor(Qt::PointingHandCursor);
     about->setStyleSheet(QStringLiteral(
         "QPushButton{image:url(:/img/aboutarrow.svg);padding-top:5px;padding-bottom:5px;padding-left:40px;"
