@@ -10,6 +10,7 @@ static void qnRegisterResourceData()
 {
     Q_INIT_RESOURCE(qn_images);
     Q_INIT_RESOURCE(qn_translations);
+    Q_INIT_RESOURCE(qn_qml);
 }
 
 namespace QnResources {

@@ -2,6 +2,21 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>CoverFlow</name>
+    <message>
+        <source>uploading (</source>
+        <translation>上传中（</translation>
+    </message>
+    <message>
+        <source>0/0</source>
+        <translation>0/0</translation>
+    </message>
+    <message>
+        <source>)</source>
+        <translation>）</translation>
+    </message>
+</context>
+<context>
     <name>CTimerButton</name>
     <message>
         <source>Send Code</source>

@@ -45,3 +45,5 @@ void kitShots(QnShooter &shooter);
 
 /// The shots of the update dialog (new version, forced, downloading, finished, failed).
 void updateShots(QnShooter &shooter);
+/// The shots of the main sender window and its pages, popups and the what's-new dialog.
+void senderShots(QnShooter &shooter);

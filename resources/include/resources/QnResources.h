@@ -1,7 +1,8 @@
 #pragma once
 
 /// The compiled-in pictures (":/img/...", ":/RiDovud/res/...", ":/resource/...", ":/images/a/...",
-/// ":/res/imgs/...") and translation catalogues (":/trans/QnLynClient_zh_CN", ":/resource/update.qm").
+/// ":/res/imgs/..."), the function page's QML (":/qml/...") and translation catalogues
+/// (":/trans/QnLynClient_zh_CN", ":/resource/update.qm").
 namespace QnResources {
 
 /// Registers the resource data of the qn_resources library with Qt's resource system. Every program
