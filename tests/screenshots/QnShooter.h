@@ -45,3 +45,5 @@ void kitShots(QnShooter &shooter);
 
 /// The shots of the update dialog (new version, forced, downloading, finished, failed).
 void updateShots(QnShooter &shooter);
+/// The shots of the desktop-sync window (normal, tool bar open, a stroke drawn, full screen).
+void desktopShots(QnShooter &shooter);
