@@ -26,21 +26,18 @@ inline QColor quadrant(int qx, int qy)
 /// w x h (even sides) quadrant pattern, planes Y, U, V one after another.
 inline QByteArray quadrants(int w, int h)
 {
-    QByteArray out(w * h + 2 * (w / 2) * (h / 2), '\0');
-    uchar *yp = reinterpret_cast<uchar *>(out.data());
-    uchar *up = yp + w * h;
-    uchar *vp = up + (w / 2) * (h / 2);
+    QByteArray yp(w * h, '\0'), up((w / 2) * (h / 2), '\0'), vp((w / 2) * (h / 2), '\0');
     for (int row = 0; row < h; ++row)
         for (int col = 0; col < w; ++col) {
             int y, u, v;
             yuv(quadrant(col * 2 / w, row * 2 / h), y, u, v);
-            yp[row * w + col] = uchar(y);
+            yp[row * w + col] = char(y);
             if (row % 2 == 0 && col % 2 == 0) {
-                up[(row / 2) * (w / 2) + col / 2] = uchar(u);
-                vp[(row / 2) * (w / 2) + col / 2] = uchar(v);
+                up[(row / 2) * (w / 2) + col / 2] = char(u);
+                vp[(row / 2) * (w / 2) + col / 2] = char(v);
             }
         }
-    return out;
+    return yp + up + vp;
 }
 
 /// One colour, w x h.

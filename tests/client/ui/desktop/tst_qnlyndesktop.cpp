@@ -11,11 +11,13 @@
 #include "QnBrush/src/QnBrushObject.h"
 #include "client/ui/QnLynDesktopTool.h"
 #include "client/ui/desktop/QnLynDesktop.h"
+#include "client/ui/desktop/QnLynDesktopMath.h"
 #include "platform/scene/QnBoardWire.h"
 #include "platform/scene/QnGraphicsView.h"
 #include "qnboard.pb.h"
 #include "resources/QnResources.h"
 
+#include <QPushButton>
 #include <QtTest>
 
 #include <climits>
@@ -125,8 +127,11 @@ void TstQnLynDesktop::picturesLetterboxedInputAndStroke()
     QnVideoView *view = desk.videoView();
     QCOMPARE(view->size(), QSize(856, 463));
     const QRect expected(16, 0, 823, 463);
-    QTRY_COMPARE(desk.videoRect(), expected);
     QTRY_COMPARE(view->videoRect(), expected);
+    // the receiver's screen fitted into the shown picture (integer arithmetic: one row less)
+    const QRect remote = QnLynDesktopMath::fitCentred(QSize(1920, 1080), expected);
+    QCOMPARE(remote, QRect(16, 0, 823, 462));
+    QTRY_COMPARE(desk.videoRect(), remote);
     const QImage img = view->grabImage();
     QVERIFY(near(img.pixel(8, 230), Qt::black, 4));
     QVERIFY(near(img.pixel(848, 230), Qt::black, 4));
@@ -144,7 +149,7 @@ void TstQnLynDesktop::picturesLetterboxedInputAndStroke()
     emit desk.tool()->sigPen(QColor(255, 0, 0));
     QnGraphicsView *overlay = desk.brush()->view();
     QVERIFY(overlay->isVisible());
-    QCOMPARE(overlay->geometry(), expected.translated(view->pos()));
+    QCOMPARE(overlay->geometry(), remote.translated(view->pos()));
     received.clear();
     QWidget *vp = overlay->viewport();
     QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
@@ -161,11 +166,11 @@ void TstQnLynDesktop::picturesLetterboxedInputAndStroke()
                                                     QnBoardActions::parseActions(a.at(1).toByteArray(),
                                                                                  batch) ==
                                                         QnBoardActions::ParseResult::Used &&
-                                                    batch.actions_size() > 0;
+                                                    batch.data_size() > 0;
                                          }),
                              5000);
-    const qnboard::OneAction &first = batch.actions(0);
-    QCOMPARE(first.type(), int(QnBoardWire::Pen));
+    const qnboard::OneAction &first = batch.data(0);
+    QCOMPARE(int(first.actiontype()), int(QnBoardWire::Pen));
     QCOMPARE(first.vwidth(), 1280);
     QCOMPARE(first.vheight(), 720);
     // the stroke lies in the 1280x720 canvas: the view is scaled by 823/1280
@@ -181,8 +186,9 @@ void TstQnLynDesktop::picturesLetterboxedInputAndStroke()
                                              return a.at(0).toInt() == 2 &&
                                                     QnBoardActions::parseActions(a.at(1).toByteArray(), b) ==
                                                         QnBoardActions::ParseResult::Used &&
-                                                    b.actions_size() > 0 &&
-                                                    b.actions(0).type() == QnBoardWire::ClearItems;
+                                                    b.data_size() > 0 &&
+                                                    int(b.data(0).actiontype()) ==
+                                                        int(QnBoardWire::ClearItems);
                                          }),
                              5000);
     desk.resetDesktop();
