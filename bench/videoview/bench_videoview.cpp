@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPainter>
-#include <QTest>
 
 #include <cstdio>
 
@@ -32,8 +31,12 @@ double viewCost(QnVideoView::Backend backend, int n, bool *gl)
     QnVideoView view(nullptr, backend);
     view.resize(1280, 720);
     view.show();
-    if (!QTest::qWaitForWindowExposed(&view))
-        return -1;
+    for (int i = 0; i < 50 && !view.isVisible(); ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 300)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     *gl = view.isOpenGL();
     view.present(picture(0), kW, kH);
     view.drawNow(); // first upload allocates the textures

@@ -7,13 +7,14 @@
 #include "client/ui/desktop/QnLynDesktop.h"
 #include "lyn/input/QnLynInput.h"
 #include "platform/scene/QnGraphicsView.h"
+#include "platform/xtest/QnInputInjector.h"
 #include "resources/QnResources.h"
 
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
-#include <QTest>
+#include <QScreen>
 
 #include <cmath>
 
@@ -39,32 +40,45 @@ QByteArray testPattern(int w, int h)
     p.drawText(QRect(0, h * 2 / 3, w, h / 3), Qt::AlignCenter, QStringLiteral("接收端桌面 1920×1080"));
     p.end();
     const int cw = w / 2, ch = h / 2;
-    QByteArray out(w * h + 2 * cw * ch, '\0');
-    auto *yp = reinterpret_cast<uchar *>(out.data());
-    uchar *up = yp + w * h, *vp = up + cw * ch;
+    QByteArray yp(w * h, '\0'), up(cw * ch, '\0'), vp(cw * ch, '\0');
     for (int y = 0; y < h; ++y) {
         const QRgb *line = reinterpret_cast<const QRgb *>(img.constScanLine(y));
         for (int x = 0; x < w; ++x) {
             const double r = qRed(line[x]) / 255.0, g = qGreen(line[x]) / 255.0, b = qBlue(line[x]) / 255.0;
-            yp[y * w + x] = uchar(qRound(16 + 65.481 * r + 128.553 * g + 24.966 * b));
+            yp[y * w + x] = char(qRound(16 + 65.481 * r + 128.553 * g + 24.966 * b));
             if (x % 2 == 0 && y % 2 == 0) {
-                up[(y / 2) * cw + x / 2] = uchar(qRound(128 - 37.797 * r - 74.203 * g + 112.0 * b));
-                vp[(y / 2) * cw + x / 2] = uchar(qRound(128 + 112.0 * r - 93.786 * g - 18.214 * b));
+                up[(y / 2) * cw + x / 2] = char(qRound(128 - 37.797 * r - 74.203 * g + 112.0 * b));
+                vp[(y / 2) * cw + x / 2] = char(qRound(128 + 112.0 * r - 93.786 * g - 18.214 * b));
             }
         }
     }
-    return out;
+    return yp + up + vp;
+}
+
+void mouse(QWidget *w, QEvent::Type type, const QPoint &pt, Qt::MouseButton button, Qt::MouseButtons buttons)
+{
+    QMouseEvent e(type, pt, w->mapToGlobal(pt), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
 }
 
 void drag(QWidget *vp, const QList<QPoint> &points)
 {
-    QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, points.first());
-    for (const QPoint &pt : points) {
-        QMouseEvent move(QEvent::MouseMove, pt, vp->mapToGlobal(pt), Qt::NoButton, Qt::LeftButton,
-                         Qt::NoModifier);
-        QApplication::sendEvent(vp, &move);
-    }
-    QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, points.last());
+    mouse(vp, QEvent::MouseButtonPress, points.first(), Qt::LeftButton, Qt::LeftButton);
+    for (const QPoint &pt : points)
+        mouse(vp, QEvent::MouseMove, pt, Qt::NoButton, Qt::LeftButton);
+    mouse(vp, QEvent::MouseButtonRelease, points.last(), Qt::LeftButton, Qt::NoButton);
+}
+
+/// What the X server shows of the window: the video view composes through OpenGL, so the pixels
+/// are read from the screen rather than rendered again.
+void shootScreen(QnShooter &shooter, const QString &name, QWidget *window)
+{
+    if (!shooter.wants(name))
+        return;
+    QnShooter::settle(200);
+    QScreen *screen = window->screen();
+    const QImage img = screen->grabWindow(window->winId()).toImage();
+    shooter.write(name, QnShooter::onBackdrop(img, QColor(0xD9, 0xDD, 0xE3)));
 }
 
 } // namespace
@@ -81,16 +95,14 @@ void desktopShots(QnShooter &shooter)
     desk.show();
     desk.setYuvData(testPattern(1920, 1080), 1920, 1080);
     QnShooter::settle(400);
-    if (shooter.wants(QStringLiteral("QnLynDesktop-normal")))
-        shooter.shoot(QStringLiteral("QnLynDesktop-normal"), &desk);
+    shootScreen(shooter, QStringLiteral("QnLynDesktop-normal"), &desk);
 
     // the tool bar opened with its show/hide button
     QnLynDesktopTool *tool = desk.tool();
     if (auto *hide = tool->findChild<QPushButton *>(QStringLiteral("hideButton")))
-        QTest::mouseClick(hide, Qt::LeftButton);
+        hide->click();
     QnShooter::settle(300);
-    if (shooter.wants(QStringLiteral("QnLynDesktop-toolbar")))
-        shooter.shoot(QStringLiteral("QnLynDesktop-toolbar"), &desk);
+    shootScreen(shooter, QStringLiteral("QnLynDesktop-toolbar"), &desk);
 
     emit tool->sigPen(QColor(0xDE, 0x6F, 0x6F));
     QnShooter::settle(100);
@@ -100,12 +112,10 @@ void desktopShots(QnShooter &shooter)
         points.append(QPoint(200 + i * 12, 300 + int(80 * std::sin(i / 6.0))));
     drag(vp, points);
     QnShooter::settle(200);
-    if (shooter.wants(QStringLiteral("QnLynDesktop-stroke")))
-        shooter.shoot(QStringLiteral("QnLynDesktop-stroke"), &desk);
+    shootScreen(shooter, QStringLiteral("QnLynDesktop-stroke"), &desk);
 
     desk.on_fullButton_clicked();
     QnShooter::settle(400);
-    if (shooter.wants(QStringLiteral("QnLynDesktop-fullscreen")))
-        shooter.shoot(QStringLiteral("QnLynDesktop-fullscreen"), &desk);
+    shootScreen(shooter, QStringLiteral("QnLynDesktop-fullscreen"), &desk);
     desk.resetDesktop();
 }

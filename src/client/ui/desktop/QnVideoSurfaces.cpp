@@ -52,6 +52,7 @@ QnVideoGlSurface::QnVideoGlSurface(QnVideoFrameSlot *slot, QWidget *parent)
 
 QnVideoGlSurface::~QnVideoGlSurface()
 {
+    QObject::disconnect(m_contextGone);
     if (context()) {
         makeCurrent();
         releaseGl();
@@ -78,7 +79,7 @@ void QnVideoGlSurface::initializeGL()
         return;
     }
     initializeOpenGLFunctions();
-    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] {
+    m_contextGone = connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] {
         makeCurrent();
         releaseGl();
         doneCurrent();

@@ -58,6 +58,7 @@ private:
     QSize m_textureSize;
     quint64 m_uploaded = 0;
     bool m_broken = false;
+    QMetaObject::Connection m_contextGone; // cut in the destructor, before the base goes
 };
 
 /// libswscale converts and scales the picture to the fitted rectangle as RGB32; QPainter paints

@@ -50,7 +50,7 @@ public:
     /// Pictures replaced in the slot before they were drawn.
     quint64 droppedFrames() const { return m_slot.droppedCount(); }
 
-    /// True when an OpenGL context can be made and made current on this platform.
+    /// True when an OpenGL context can be made on this platform.
     static bool openGLAvailable();
 
 Q_SIGNALS:
