@@ -53,6 +53,9 @@ QnLynDesktop::QnLynDesktop(QWidget *parent, QnLynInput *input, QnVideoView::Back
     m_brush = new QnBrushObject(this);
     QnGraphicsView *overlay = m_brush->view();
     overlay->setParent(m_videoWidget, Qt::Widget); // a child over the picture, no longer a window
+    // As a child the view takes the mouse without a tinted background, and its own fill (written
+    // over the backing store, alpha included) would black out the picture beneath: no fill.
+    overlay->setIsBackColor(false);
     m_brush->setSelectMode();
     overlay->hide();
 

@@ -150,6 +150,9 @@ void TstQnLynDesktop::picturesLetterboxedInputAndStroke()
     QnGraphicsView *overlay = desk.brush()->view();
     QVERIFY(overlay->isVisible());
     QCOMPARE(overlay->geometry(), remote.translated(view->pos()));
+    // the picture stays visible under the pen overlay
+    const QImage shown = desk.grab().toImage();
+    QVERIFY(near(shown.pixel(view->mapTo(&desk, QPoint(16 + 823 / 4, 463 / 4))), quadrant(0, 0)));
     received.clear();
     QWidget *vp = overlay->viewport();
     QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
