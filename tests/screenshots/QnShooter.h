@@ -47,3 +47,5 @@ void kitShots(QnShooter &shooter);
 void updateShots(QnShooter &shooter);
 /// The shots of the main sender window and its pages, popups and the what's-new dialog.
 void senderShots(QnShooter &shooter);
+/// The shots of the desktop-sync window (normal, tool bar open, a stroke drawn, full screen).
+void desktopShots(QnShooter &shooter);

@@ -39,6 +39,7 @@ int main(int argc, char *argv[])
     kitShots(shooter);
     updateShots(shooter);
     senderShots(shooter);
+    desktopShots(shooter);
     std::fprintf(stderr, "screenshots: %d written\n", int(shooter.written().size()));
     return shooter.failed() ? 1 : 0;
 }
