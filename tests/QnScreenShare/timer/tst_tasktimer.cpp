@@ -236,7 +236,8 @@ void TestTaskTimer::wallClockChangesDoNotMatter()
     QTRY_VERIFY_WITH_TIMEOUT(r.count() >= c0 + 10, 5000);
     QTest::qWait(100);
     const auto periods = (Clock::now() - t0) / std::chrono::milliseconds(10);
-    QVERIFY2(r.count() - c0 <= periods + 1,
+    // A catch-up burst would be thousands of ticks; a loaded machine may add one or two.
+    QVERIFY2(r.count() - c0 <= periods + 3,
              qPrintable(QString("%1 ticks in %2 periods").arg(r.count() - c0).arg(periods)));
     g_wallOffsetSec -= jumpSeconds;
     timer.removeTask(id);

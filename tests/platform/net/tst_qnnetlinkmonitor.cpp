@@ -77,7 +77,7 @@ void TestQnNetLinkMonitor::noticesOnChanges()
 void TestQnNetLinkMonitor::liveAdapterList()
 {
     const auto source = qnCreateSystemAdapterSource();
-    const QList<QnNetAdapter> list = source->adapters();
+    QList<QnNetAdapter> list;
     const auto find = [&](const QString &name) {
         for (const QnNetAdapter &a : list) {
             if (a.name == name)
@@ -85,6 +85,8 @@ void TestQnNetLinkMonitor::liveAdapterList()
         }
         return QnNetAdapter{};
     };
+    // A new veth's operational state follows its peer's a moment after "ip link set up".
+    QTRY_VERIFY_WITH_TIMEOUT((list = source->adapters(), find(m_a).linkUp), 5000);
     const QnNetAdapter a = find(m_a);
     QCOMPARE(a.name, m_a);
     QCOMPARE(a.type, QnNetAdapterType::Ethernet);
