@@ -45,3 +45,6 @@ void kitShots(QnShooter &shooter);
 
 /// The shots of the update dialog (new version, forced, downloading, finished, failed).
 void updateShots(QnShooter &shooter);
+
+/// The shots of the cover-flow browser (five covers) and the media tile (playing, paused).
+void mediaShots(QnShooter &shooter);
