@@ -8,6 +8,8 @@
 #include <QLinearGradient>
 #include <QPainter>
 
+#include <vector>
+
 namespace {
 
 QImage cover(int index)
@@ -39,8 +41,8 @@ QByteArray sampleFrame(int w, int h)
         p.fillRect(QRect(i * w / 7, 0, w / 7 + 1, h), bars[i]);
     p.fillRect(QRect(w / 3, h / 3, w / 3, h / 3), QColor(0x33, 0x33, 0x33));
     p.end();
-    QByteArray out(w * h * 3 / 2, 0);
-    auto *y = reinterpret_cast<uchar *>(out.data());
+    std::vector<uchar> out(size_t(w * h * 3 / 2), 0);
+    uchar *y = out.data();
     uchar *u = y + w * h;
     uchar *v = u + (w / 2) * (h / 2);
     for (int row = 0; row < h; ++row)
@@ -53,7 +55,7 @@ QByteArray sampleFrame(int w, int h)
                 v[(row / 2) * (w / 2) + col / 2] = uchar(((112 * r - 94 * g - 18 * b + 128) >> 8) + 128);
             }
         }
-    return out;
+    return QByteArray(reinterpret_cast<const char *>(out.data()), int(out.size()));
 }
 
 } // namespace

@@ -71,6 +71,9 @@ void PictureFlow::setCurrentSlide(int index)
 
 void PictureFlow::render()
 {
+    // A hidden widget gets no resize event until shown: follow its size here as well.
+    if (m_renderer.buffer().size() != size())
+        m_renderer.rebuild(size());
     m_renderer.render();
     update();
 }
