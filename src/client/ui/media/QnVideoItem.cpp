@@ -51,9 +51,11 @@ QnVideoItem::QnVideoItem(const QString &userId, QWidget *parent)
         QString tip;
     } buttons[] = {
         {m_quitButton, "quitButton", QStringLiteral("\u2715"), tr("Close")},
-        {m_fullButton, "fullButton", QStringLiteral("\u26F6"), tr("Full screen")},
+        {m_fullButton, "fullButton", QString(), tr("Full screen")},
         {m_menuButton, "menuButton", QStringLiteral("\u2630"), tr("Controls")},
     };
+    m_fullButton->setIcon(qnVideoGlyphIcon(QStringLiteral("full")));
+    m_fullButton->setIconSize(QSize(16, 16));
     for (const auto &b : buttons) {
         b.button->setObjectName(QLatin1String(b.name));
         b.button->setText(b.glyph);

@@ -3,8 +3,11 @@
 #include "client/ui/QnUiLog.h"
 
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStyle>
@@ -21,6 +24,31 @@ QString clockText(qint64 seconds)
 }
 
 } // namespace
+
+QIcon qnVideoGlyphIcon(const QString &kind)
+{
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(QPen(Qt::white, 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    if (kind == QLatin1String("speaker")) {
+        p.setBrush(Qt::white);
+        p.drawPolygon(QPolygonF({QPointF(5, 12), QPointF(11, 12), QPointF(18, 6), QPointF(18, 26),
+                                 QPointF(11, 20), QPointF(5, 20)}));
+        p.setBrush(Qt::NoBrush);
+        p.drawArc(QRectF(14, 10, 8, 12), -60 * 16, 120 * 16);
+        p.drawArc(QRectF(14, 6, 14, 20), -60 * 16, 120 * 16);
+    } else {
+        for (const QPointF &c : {QPointF(6, 6), QPointF(26, 6), QPointF(26, 26), QPointF(6, 26)}) {
+            const qreal dx = c.x() < 16 ? 7 : -7;
+            const qreal dy = c.y() < 16 ? 7 : -7;
+            p.drawPolyline(QPolygonF({QPointF(c.x() + dx, c.y()), c, QPointF(c.x(), c.y() + dy)}));
+        }
+    }
+    p.end();
+    return QIcon(pixmap);
+}
 
 QnVideoCustomSlider::QnVideoCustomSlider(Qt::Orientation orientation, QWidget *parent)
     : QSlider(orientation, parent)
@@ -115,7 +143,8 @@ QnVideoProgressBar::QnVideoProgressBar(QWidget *parent)
 
     // The buttons draw their glyphs with text (no image files): play/pause and a speaker.
     m_btnPlay->setText(QStringLiteral("\u25B6"));
-    m_volumBtn->setText(QStringLiteral("\U0001F50A"));
+    m_volumBtn->setIcon(qnVideoGlyphIcon(QStringLiteral("speaker")));
+    m_volumBtn->setIconSize(QSize(20, 20));
     setStyleSheet(QStringLiteral(
         "#QnVideoProgressBar{background:rgba(0,0,0,160);border-radius:6px;}"
         "#btnPlay,#volumBtn{color:#FFFFFF;background:transparent;border:none;font-size:16px;}"

@@ -3,8 +3,12 @@
 #include <QSlider>
 #include <QWidget>
 
+class QIcon;
 class QLabel;
 class QPushButton;
+
+/// White line icons of the media controls drawn in code (no image files): "speaker" and "full".
+QIcon qnVideoGlyphIcon(const QString &kind);
 
 /// The slider of the media bars: a click on the groove jumps to that value (and reports it as a
 /// move) instead of paging. GUI thread only.
