@@ -63,7 +63,7 @@ QByteArray sampleFrame(int w, int h)
 void mediaShots(QnShooter &shooter)
 {
     if (shooter.wants(QStringLiteral("PictureFlow-five")) ||
-        shooter.wants(QStringLiteral("PictureFlow-gliding"))) {
+        shooter.wants(QStringLiteral("PictureFlow-next"))) {
         PictureFlow flow;
         flow.resize(900, 480);
         flow.setSlideSize(QSize(240, 320));
@@ -81,7 +81,7 @@ void mediaShots(QnShooter &shooter)
         flow.animateStep();
         flow.animateStep();
         flow.render();
-        shooter.shoot(QStringLiteral("PictureFlow-gliding"), &flow);
+        shooter.shoot(QStringLiteral("PictureFlow-next"), &flow);
     }
     for (const bool playing : {true, false}) {
         const QString name =
