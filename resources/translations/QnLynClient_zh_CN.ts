@@ -520,4 +520,62 @@
         <translation>）</translation>
     </message>
 </context>
+<context>
+    <name>QnVideoItem</name>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>Full screen</source>
+        <translation>全屏</translation>
+    </message>
+    <message>
+        <source>Controls</source>
+        <translation>控制栏</translation>
+    </message>
+    <message>
+        <source>No media</source>
+        <translation>无媒体</translation>
+    </message>
+    <message>
+        <source>Loading...</source>
+        <translation>加载中...</translation>
+    </message>
+    <message>
+        <source>Loaded</source>
+        <translation>已加载</translation>
+    </message>
+    <message>
+        <source>Stalled</source>
+        <translation>播放卡顿</translation>
+    </message>
+    <message>
+        <source>Buffering...</source>
+        <translation>缓冲中...</translation>
+    </message>
+    <message>
+        <source>Buffered</source>
+        <translation>缓冲完成</translation>
+    </message>
+    <message>
+        <source>Invalid meida</source>
+        <translation>无效的媒体</translation>
+    </message>
+</context>
+<context>
+    <name>QnVideoProgressBar</name>
+    <message>
+        <source>Play</source>
+        <translation>播放</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>暂停</translation>
+    </message>
+    <message>
+        <source>Volume</source>
+        <translation>音量</translation>
+    </message>
+</context>
 </TS>

@@ -100,6 +100,10 @@ private slots:
         row("QnLynModifyPasswordDialog", "password modify success", "修改成功");
         row("QObject", "Picture upload", "上传头像");
         row("QObject", "Cancel", "取消");
+        // media tile status texts (source spellings kept as they are)
+        row("QnVideoItem", "Buffering...", "缓冲中...");
+        row("QnVideoItem", "Invalid meida", "无效的媒体");
+        row("QnVideoProgressBar", "Play", "播放");
     }
 
     // Texts meant to stay in English have no entry ("OK" of the avatar crop, the head picture's file

@@ -49,3 +49,6 @@ void updateShots(QnShooter &shooter);
 void senderShots(QnShooter &shooter);
 /// The shots of the desktop-sync window (normal, tool bar open, a stroke drawn, full screen).
 void desktopShots(QnShooter &shooter);
+
+/// The shots of the cover-flow browser (five covers) and the media tile (playing, paused).
+void mediaShots(QnShooter &shooter);

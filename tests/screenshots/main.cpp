@@ -40,6 +40,7 @@ int main(int argc, char *argv[])
     updateShots(shooter);
     senderShots(shooter);
     desktopShots(shooter);
+    mediaShots(shooter);
     std::fprintf(stderr, "screenshots: %d written\n", int(shooter.written().size()));
     return shooter.failed() ? 1 : 0;
 }
