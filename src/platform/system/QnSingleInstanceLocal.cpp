@@ -7,12 +7,10 @@
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QLoggingCategory>
-#include <QPointer>
 #include <QThread>
 #include <QTimer>
 #include <QtEndian>
 
-#include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcSingleInstance, "qn.singleinstance")
 
