@@ -11,7 +11,6 @@
 #include <QTimer>
 #include <QtEndian>
 
-
 Q_LOGGING_CATEGORY(lcSingleInstance, "qn.singleinstance")
 
 namespace {
