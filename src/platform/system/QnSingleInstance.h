@@ -44,7 +44,8 @@ public:
     /// this object is itself the primary, no primary answered in time, or the message is too long.
     bool sendMessage(const QString &message, int timeoutMs = 5000);
 
-    /// "$XDG_RUNTIME_DIR" when set and present, else the system's temporary folder.
+    /// "$XDG_RUNTIME_DIR" when set and present, else a folder of this user's own (mode 700) in the
+    /// system's temporary folder.
     static QString defaultFolder();
 
 Q_SIGNALS:

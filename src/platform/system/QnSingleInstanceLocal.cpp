@@ -2,6 +2,7 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -10,6 +11,8 @@
 #include <QThread>
 #include <QTimer>
 #include <QtEndian>
+
+#include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcSingleInstance, "qn.singleinstance")
 
@@ -68,7 +71,12 @@ QString QnSingleInstance::defaultFolder()
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
         return runtime;
-    return QDir::tempPath();
+    // The shared temporary folder: a folder of this user's own, so users do not share one lock.
+    const QString own = QDir::tempPath() + QStringLiteral("/qn-runtime-%1").arg(::getuid());
+    if (!QDir().mkpath(own))
+        qCWarning(lcSingleInstance) << "cannot create" << own;
+    QFile::setPermissions(own, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return own;
 }
 
 bool QnSingleInstance::isPrimary() const

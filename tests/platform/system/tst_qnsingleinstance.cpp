@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QLockFile>
 #include <QProcess>
@@ -13,6 +14,7 @@
 #include <cstdlib>
 
 #include <signal.h>
+#include <unistd.h>
 
 // The single-instance guard between real processes: this test binary started again as a peer
 // ("--peer <mode> <folder> <key> ...") plays the other start.
@@ -96,6 +98,7 @@ private Q_SLOTS:
     void sameProcessSecondObjectWaitsItsTurn();
     void primaryThatDoesNotListenTimesOut();
     void oversizedMessageRefused();
+    void defaultFolderIsTheUsersOwn();
 
 private:
     QProcess *startPeer(const QStringList &arguments);
@@ -283,6 +286,23 @@ void TestQnSingleInstance::oversizedMessageRefused()
     QVERIFY(here.sendMessage(QString(QnSingleInstance::kMaxMessageBytes, QLatin1Char('y')), 5000));
     QVERIFY(waitForLine(first, QStringLiteral("got:") +
                                    QString(QnSingleInstance::kMaxMessageBytes, QLatin1Char('y'))));
+}
+
+void TestQnSingleInstance::defaultFolderIsTheUsersOwn()
+{
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", m_dir->path().toLocal8Bit());
+    QCOMPARE(QnSingleInstance::defaultFolder(), m_dir->path());
+    qunsetenv("XDG_RUNTIME_DIR");
+    const QString own = QnSingleInstance::defaultFolder();
+    if (!saved.isEmpty())
+        qputenv("XDG_RUNTIME_DIR", saved);
+    QCOMPARE(own, QDir::tempPath() + QStringLiteral("/qn-runtime-%1").arg(::getuid()));
+    const QFileInfo info(own);
+    QVERIFY(info.isDir());
+    QCOMPARE(info.ownerId(), uint(::getuid()));
+    QCOMPARE(info.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteOther),
+             QFileDevice::Permissions());
 }
 
 int main(int argc, char **argv)
