@@ -294,10 +294,19 @@ void TestQnSingleInstance::defaultFolderIsTheUsersOwn()
     qputenv("XDG_RUNTIME_DIR", m_dir->path().toLocal8Bit());
     QCOMPARE(QnSingleInstance::defaultFolder(), m_dir->path());
     qunsetenv("XDG_RUNTIME_DIR");
+    // The temporary folder of this test only.
+    const QByteArray savedTmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", m_dir->path().toLocal8Bit());
     const QString own = QnSingleInstance::defaultFolder();
+    const QString expected = QDir::tempPath() + QStringLiteral("/qn-runtime-%1").arg(::getuid());
     if (!saved.isEmpty())
         qputenv("XDG_RUNTIME_DIR", saved);
-    QCOMPARE(own, QDir::tempPath() + QStringLiteral("/qn-runtime-%1").arg(::getuid()));
+    if (savedTmp.isEmpty())
+        qunsetenv("TMPDIR");
+    else
+        qputenv("TMPDIR", savedTmp);
+    QCOMPARE(own, expected);
+    QVERIFY(own.startsWith(m_dir->path()));
     const QFileInfo info(own);
     QVERIFY(info.isDir());
     QCOMPARE(info.ownerId(), uint(::getuid()));
