@@ -45,3 +45,7 @@ void kitShots(QnShooter &shooter);
 
 /// The shots of the update dialog (new version, forced, downloading, finished, failed).
 void updateShots(QnShooter &shooter);
+
+/// The shots of the client's account pages and dialogs (sign-in, registration and reset, agreement,
+/// personal centre, the edit dialogs, head button, crop).
+void accountShots(QnShooter &shooter);

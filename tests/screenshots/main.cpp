@@ -28,6 +28,7 @@ int main(int argc, char *argv[])
     // Each window issue adds its own function here.
     kitShots(shooter);
     updateShots(shooter);
+    accountShots(shooter);
     std::fprintf(stderr, "screenshots: %d written\n", int(shooter.written().size()));
     return shooter.failed() ? 1 : 0;
 }

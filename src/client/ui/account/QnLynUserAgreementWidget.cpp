@@ -27,7 +27,7 @@ QnLynUserAgreementWidget::QnLynUserAgreementWidget(QWidget *parent) : QWidget(pa
     m_text->setStyleSheet(QStringLiteral(
         "QTextEdit{font-size:12px;color:#666666;border:0px;}"
         "QScrollBar:vertical{width:4px;background:#FFFFFF;margin:0px;}"
-        "QScrollBar::handle:vertical{background:rgba(233,233,233);border-radius:2px;min-height:20px;}"
+        "QScrollBar::handle:vertical{background:rgb(233,233,233);border-radius:2px;min-height:20px;}"
         "QScrollBar::handle:vertical:hover{border-radius:3px;}"
         "QScrollBar::add-line:vertical,QScrollBar::sub-line:vertical{height:9px;width:8px;image:none;}"
         "QScrollBar::add-page:vertical,QScrollBar::sub-page:vertical{background:transparent;}"));
