@@ -15,6 +15,11 @@ struct QnHeadCropResult
 /// Runs the crop step modally over a picture file (parent: the page asking).
 using QnHeadCropStep = std::function<QnHeadCropResult(QWidget *parent, const QString &file)>;
 
+/// The program's crop step: the login library's crop dialog QnImageClip (initUI, setImage, fixed
+/// at 610 x 480, exec, clippedImage) where that library has it, else QnHeadCropDialog. The backend
+/// is chosen by CMake.
+QnHeadCropResult runHeadCropStep(QWidget *parent, const QString &file);
+
 /// The crop dialog the personal centre uses: the picture fitted into the dialog with the largest
 /// centred square marked; OK takes that square of the picture as loaded. 610 x 480, modal.
 class QnHeadCropDialog : public QDialog

@@ -45,7 +45,7 @@ QnLynPersonalCenterWidget::QnLynPersonalCenterWidget(QWidget *parent)
         return QFileDialog::getOpenFileName(owner, tr("Open File"), QString(),
                                             tr("Images (*.jpeg *.jpg *.png)"));
     })
-    , m_crop(&QnHeadCropDialog::run)
+    , m_crop(&runHeadCropStep)
 {
     buildForm();
     for (QWidget *hidden :

@@ -38,7 +38,7 @@ public:
     {
         m_chooseImage = std::move(chooser);
     }
-    /// Crops the picture; default: QnHeadCropDialog::run.
+    /// Crops the picture; default: runHeadCropStep.
     void setCropStep(QnHeadCropStep step) { m_crop = std::move(step); }
 
 Q_SIGNALS:

@@ -324,6 +324,16 @@ private slots:
         m_cloud.setDelay(QnCloudRoute::kUploadFile, 0);
     }
 
+    void ownCropDialogTakesTheCentredSquare()
+    {
+        QnHeadCropDialog dialog;
+        QVERIFY(!dialog.setImage(m_dir.filePath(QStringLiteral("missing.png"))));
+        QVERIFY(dialog.clippedImage().isNull());
+        QVERIFY(dialog.setImage(pictureFile(QStringLiteral("wide.png"), Qt::cyan)));
+        QCOMPARE(dialog.clippedImage().size(), QSize(48, 48));
+        QCOMPARE(QnHeadCropDialog::centredSquare(QSize(64, 48)), QRect(8, 0, 48, 48));
+    }
+
     // Head button -----------------------------------------------------------------------------------
 
     void headButtonPainting()
