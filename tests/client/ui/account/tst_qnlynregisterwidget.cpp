@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStackedWidget>
 
@@ -216,9 +217,11 @@ private slots:
         page->setCountdownInterval(40);
         typeInto(page.get(), "regislineEdit", QStringLiteral("13800000001"));
         click(page.get(), "verCodeBtn");
-        QTRY_COMPARE_WITH_TIMEOUT(button->text(), QString::fromUtf8("60s重新获取"), 5000);
+        // The count itself (60 down to 1) is checked tick by tick in tst_qnaccountrules; here the
+        // button shows a count while it runs, whatever the machine's speed.
+        const QRegularExpression counting(QString::fromUtf8("^([1-9]|[1-5][0-9]|60)s重新获取$"));
+        QTRY_VERIFY_WITH_TIMEOUT(counting.match(button->text()).hasMatch(), 5000);
         QVERIFY(!button->isEnabled());
-        QTRY_COMPARE_WITH_TIMEOUT(button->text(), QString::fromUtf8("59s重新获取"), 5000);
         // Editing the phone during the count leaves the button alone; a reset keeps the count.
         typeInto(page.get(), "regislineEdit", QStringLiteral("1380000000"));
         QVERIFY(!button->isEnabled());
