@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QSaveFile>
 #include <QStandardPaths>
@@ -47,6 +48,14 @@ bool commit(const QString &tempPath, const QString &finalPath)
         return false;
     }
     return true;
+}
+
+void removeStaleParts(const QString &finalPath)
+{
+    const QFileInfo info(finalPath);
+    const QDir dir = info.dir();
+    for (const QString &name : dir.entryList({info.fileName() + QStringLiteral(".part-*")}, QDir::Files))
+        QFile::remove(dir.filePath(name));
 }
 
 bool savePng(const QImage &image, const QString &path)

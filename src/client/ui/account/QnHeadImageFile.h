@@ -17,6 +17,9 @@ QString tempPathFor(const QString &finalPath);
 /// Moves a complete temporary file over finalPath when it holds a readable picture; otherwise (or
 /// when the move fails) removes the temporary file and returns false.
 bool commit(const QString &tempPath, const QString &finalPath);
+/// Removes the partly written pictures beside finalPath that an earlier run or a page closed
+/// mid-transfer left behind (their reports were dropped with the page).
+void removeStaleParts(const QString &finalPath);
 /// Writes image as PNG to path atomically; false (nothing written) for a null image or a failed write.
 bool savePng(const QImage &image, const QString &path);
 

@@ -261,6 +261,7 @@ void QnLynLoginWidget::downloadHead(const QString &headPath, const QString &uuid
         qCInfo(lcLogin) << "no head image to fetch (empty or foreign head path, or unusable user id)";
         return;
     }
+    QnHeadImageFile::removeStaleParts(finalPath);
     DownloadTask task;
     task.url = url.toString();
     task.savePath = QnHeadImageFile::tempPathFor(finalPath);

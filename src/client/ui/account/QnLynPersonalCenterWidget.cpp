@@ -176,6 +176,8 @@ void QnLynPersonalCenterWidget::on_imageBtn_clicked()
     const QnHeadCropResult crop = m_crop ? m_crop(this, file) : QnHeadCropResult();
     if (crop.accepted) {
         const QString finalPath = QnHeadImageFile::pathFor(m_info.uuid);
+        if (!finalPath.isEmpty())
+            QnHeadImageFile::removeStaleParts(finalPath);
         const QString pending =
             finalPath.isEmpty() ? QString() : QnHeadImageFile::tempPathFor(finalPath) + ".png";
         if (crop.image.isNull() || !QnHeadImageFile::savePng(crop.image, pending)) {

@@ -319,7 +319,8 @@ private slots:
         QCOMPARE(head.count(), 1);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), before);
-        const QStringList leftovers = QDir(QFileInfo(path).path()).entryList({QStringLiteral("*.part-*")});
+        const QStringList leftovers =
+            QDir(QFileInfo(path).path()).entryList({QFileInfo(path).fileName() + QStringLiteral(".part-*")});
         QVERIFY2(leftovers.isEmpty(), qPrintable(leftovers.join(',')));
     }
 

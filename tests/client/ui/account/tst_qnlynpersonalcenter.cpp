@@ -232,7 +232,8 @@ private slots:
             QJsonDocument::fromJson(m_cloud.requests(QnCloudRoute::kModifyUser).first().body).object();
         QCOMPARE(body, (QJsonObject{{QStringLiteral("userId"), m_info.uuid},
                                     {QStringLiteral("headPath"), accessUrl}}));
-        QVERIFY(QDir(QnHeadImageFile::headDir()).entryList({QStringLiteral("*.part-*")}).isEmpty());
+        QVERIFY(
+            QDir(QnHeadImageFile::headDir()).entryList({m_info.uuid + QStringLiteral("*.part-*")}).isEmpty());
     }
 
     void headChangeStops_data()
@@ -272,7 +273,8 @@ private slots:
         QCOMPARE(m_events, (QStringList{QStringLiteral("begin"), QStringLiteral("end")}));
         QCOMPARE(m_cloud.requestCount(QnCloudRoute::kUploadFile), uploads ? 1 : 0);
         QCOMPARE(QImage(finalPath).pixelColor(5, 5), QColor(Qt::yellow));
-        QStringList left = QDir(QnHeadImageFile::headDir()).entryList(QDir::Files);
+        QStringList left =
+            QDir(QnHeadImageFile::headDir()).entryList({m_info.uuid + QStringLiteral("*")}, QDir::Files);
         QCOMPARE(left, QStringList{QFileInfo(finalPath).fileName()});
     }
 
