@@ -216,7 +216,26 @@
     </message>
 </context>
 <context>
+    <name>QnLynLoginWidget</name>
+    <message>
+        <source>The format of the mobile phone number is not correct.</source>
+        <translation>手机号码格式不正确</translation>
+    </message>
+    <message>
+        <source>Network abnormal, please check network Settings</source>
+        <translation>网络异常，请检查网络设置</translation>
+    </message>
+    <message>
+        <source>Mobile number not registered</source>
+        <translation>手机号码未注册</translation>
+    </message>
+</context>
+<context>
     <name>QnLynModifyPasswordDialog</name>
+    <message>
+        <source>Request failed, please try again</source>
+        <translation>请求失败，请重新尝试</translation>
+    </message>
     <message>
         <source>6-16,Support letters, numbers, and underscores.</source>
         <translation>6-16位支持字母、数字、下划线</translation>
@@ -236,6 +255,10 @@
 </context>
 <context>
     <name>QnLynModifyPhoneNum</name>
+    <message>
+        <source>Request failed, please try again</source>
+        <translation>请求失败，请重新尝试</translation>
+    </message>
     <message>
         <source>The format of the mobile phone number is not correct.</source>
         <translation>手机号码格式不正确</translation>
@@ -268,6 +291,18 @@
 <context>
     <name>QnLynPersonalCenterWidget</name>
     <message>
+        <source>Request failed, please try again</source>
+        <translation>请求失败，请重新尝试</translation>
+    </message>
+    <message>
+        <source>The head image could not be saved.</source>
+        <translation>头像保存失败</translation>
+    </message>
+    <message>
+        <source>The head image upload failed.</source>
+        <translation>头像上传失败</translation>
+    </message>
+    <message>
         <source>The head image cannot exceed 10m.</source>
         <translation>头像不能超过10MB</translation>
     </message>
@@ -278,6 +313,10 @@
 </context>
 <context>
     <name>QnLynRegisterWidget</name>
+    <message>
+        <source>Request failed, please try again</source>
+        <translation>请求失败，请重新尝试</translation>
+    </message>
     <message>
         <source>The format of the mobile phone number is not correct.</source>
         <translation>手机号码格式不正确</translation>

@@ -98,6 +98,27 @@ private slots:
         row("QnLynPersonalCenterWidget", "modify success", "修改成功");
         row("QnLynModifyPasswordDialog", "The two passwords don't match.", "两次密码输入不一致");
         row("QnLynModifyPasswordDialog", "password modify success", "修改成功");
+        row("QnLynLoginWidget", "The format of the mobile phone number is not correct.",
+            "手机号码格式不正确");
+        row("QnLynLoginWidget", "Network abnormal, please check network Settings",
+            "网络异常，请检查网络设置");
+        row("QnLynLoginWidget", "Mobile number not registered", "手机号码未注册");
+        row("QnLynModifyPasswordDialog", "6-16,Support letters, numbers, and underscores.",
+            "6-16位支持字母、数字、下划线");
+        row("QnLynModifyPasswordDialog", "password error", "密码错误");
+        row("QnLynModifyPhoneNum", "password error", "密码错误");
+        row("QnLynModifyPhoneNum", "phone is use", "手机号码已注册");
+        row("QnLynModifyPhoneNum", "Get Captcha", "获取验证码");
+        row("QnLynModifyPhoneNum", "s again get Captcha", "s重新获取");
+        row("QnLynRegisterWidget", "Captcha code sent successfully", "验证码发送成功");
+        row("QnLynRegisterWidget", "Captcha error", "验证码错误");
+        row("QnLynRegisterWidget", "Get Captcha", "获取验证码");
+        row("QnLynRegisterWidget", "6-16,Support letters, numbers, and underscores.",
+            "6-16位支持字母、数字、下划线");
+        // refusals without a message of the service
+        for (const char *context : {"QnLynRegisterWidget", "QnLynModifyPhoneNum", "QnLynModifyPasswordDialog",
+                                    "QnLynPersonalCenterWidget"})
+            row(context, "Request failed, please try again", "请求失败，请重新尝试");
         row("QObject", "Picture upload", "上传头像");
         row("QObject", "Cancel", "取消");
         // media tile status texts (source spellings kept as they are)

@@ -52,3 +52,7 @@ void desktopShots(QnShooter &shooter);
 
 /// The shots of the cover-flow browser (five covers) and the media tile (playing, paused).
 void mediaShots(QnShooter &shooter);
+
+/// The shots of the client's account pages and dialogs (sign-in, registration and reset, agreement,
+/// personal centre, the edit dialogs, head button, crop).
+void accountShots(QnShooter &shooter);

@@ -41,6 +41,7 @@ int main(int argc, char *argv[])
     senderShots(shooter);
     desktopShots(shooter);
     mediaShots(shooter);
+    accountShots(shooter);
     std::fprintf(stderr, "screenshots: %d written\n", int(shooter.written().size()));
     return shooter.failed() ? 1 : 0;
 }

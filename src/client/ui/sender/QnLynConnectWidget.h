@@ -1,6 +1,8 @@
 #pragma once
 
-#include "client/ui/sender/QnAccountPages.h"
+#include "client/ui/account/QnLoginUserInfo.h"
+#include "client/ui/account/QnLynHeadButton.h"
+#include "client/ui/account/QnLynPersonalCenterWidget.h"
 #include "client/ui/sender/QnSenderRules.h"
 
 #include <QHostInfo>

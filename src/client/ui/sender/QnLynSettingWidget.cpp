@@ -1,6 +1,8 @@
 #include "client/ui/sender/QnLynSettingWidget.h"
 
-#include "client/ui/sender/QnAccountPages.h"
+#include "client/ui/account/QnLoginUserInfo.h"
+#include "client/ui/account/QnLynHeadButton.h"
+#include "client/ui/account/QnLynPersonalCenterWidget.h"
 
 #include <QCheckBox>
 #include <QFrame>

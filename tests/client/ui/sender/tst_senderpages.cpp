@@ -3,7 +3,9 @@
 // the what's-new dialog.
 #include "QnHttpFixture.h"
 #include "client/ui/QnFonts.h"
-#include "client/ui/sender/QnAccountPages.h"
+#include "client/ui/account/QnLoginUserInfo.h"
+#include "client/ui/account/QnLynHeadButton.h"
+#include "client/ui/account/QnLynPersonalCenterWidget.h"
 #include "client/ui/sender/QnHomeWidget.h"
 #include "client/ui/sender/QnLynAboutWidget.h"
 #include "client/ui/sender/QnLynAutoConnectWidget.h"
