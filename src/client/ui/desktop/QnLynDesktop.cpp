@@ -37,11 +37,11 @@ QPushButton *titleButton(QWidget *parent, const char *name, const char *image, c
 }
 } // namespace
 
-QnLynDesktop::QnLynDesktop(QWidget *parent, QnLynInput *input, QnVideoView::Backend backend)
+QnLynDesktop::QnLynDesktop(QWidget *parent, QnLynInput *input, QnYuvView::Backend backend)
     : QWidget(parent), m_input(input ? input : QnLynInput::instance())
 {
     buildForm();
-    m_view = new QnVideoView(m_videoWidget, backend);
+    m_view = new QnYuvView(m_videoWidget, backend);
     m_view->presentIdle();
     auto *videoLayout = new QVBoxLayout(m_videoWidget);
     videoLayout->setContentsMargins(0, 0, 0, 0);
@@ -88,13 +88,13 @@ QnLynDesktop::QnLynDesktop(QWidget *parent, QnLynInput *input, QnVideoView::Back
     connect(m_maxButton, &QPushButton::clicked, this, &QnLynDesktop::on_maxButton_clicked);
     connect(m_closeButton, &QPushButton::clicked, this, &QnLynDesktop::on_closeButton_clicked);
     // The first picture after showing, and every new picture size, lay the window out again.
-    connect(m_view, &QnVideoView::framePresented, this, [this] {
+    connect(m_view, &QnYuvView::framePresented, this, [this] {
         if (m_firstFrame && isVisible()) {
             m_firstFrame = false;
             updateRect();
         }
     });
-    connect(m_view, &QnVideoView::frameSizeChanged, this, &QnLynDesktop::updateRect);
+    connect(m_view, &QnYuvView::frameSizeChanged, this, &QnLynDesktop::updateRect);
 }
 
 QnLynDesktop::~QnLynDesktop()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "client/ui/desktop/QnVideoView.h"
+#include "client/ui/desktop/QnYuvView.h"
 
 #include <QByteArray>
 #include <QRect>
@@ -16,7 +16,7 @@ class QnLynDesktopTool;
 class QnLynInput;
 class QnGraphicsView;
 
-/// The desktop-sync window: the receiver's desktop on a QnVideoView, reverse input on that view,
+/// The desktop-sync window: the receiver's desktop on a QnYuvView, reverse input on that view,
 /// the pen overlay over the picture driven by the annotation tool bar at the right edge.
 ///
 /// Made once, hidden, by the root window; shown for a connection after setInfo. Closing hides it
@@ -32,7 +32,7 @@ class QnLynDesktop : public QWidget
 public:
     /// input: reverse input (null: QnLynInput::instance()); not owned, outlives the window.
     explicit QnLynDesktop(QWidget *parent = nullptr, QnLynInput *input = nullptr,
-                          QnVideoView::Backend backend = QnVideoView::Backend::Auto);
+                          QnYuvView::Backend backend = QnYuvView::Backend::Auto);
     ~QnLynDesktop() override;
 
     /// Stores the connection and the receiver's screen size, fits it into the overlay's canvas and
@@ -42,7 +42,7 @@ public:
     /// Ends the display without emitting closeDesktop.
     void resetDesktop();
 
-    QnVideoView *videoView() const { return m_view; }
+    QnYuvView *videoView() const { return m_view; }
     QnBrushObject *brush() const { return m_brush; }
     QnLynDesktopTool *tool() const { return m_tool; }
     QWidget *titleWidget() const { return m_titleWidget; }
@@ -90,7 +90,7 @@ private:
     QPushButton *m_maxButton = nullptr;
     QPushButton *m_closeButton = nullptr;
     QWidget *m_videoWidget = nullptr;
-    QnVideoView *m_view = nullptr;
+    QnYuvView *m_view = nullptr;
     bool m_firstFrame = true;
     QnLynDesktopTool *m_tool = nullptr;
     QnBrushObject *m_brush = nullptr;

@@ -75,7 +75,7 @@ void TstQnLynDesktop::refusedSizes()
     QFETCH(int, w);
     QFETCH(int, h);
     QnLynInput input(nullptr);
-    QnLynDesktop desk(nullptr, &input, QnVideoView::Backend::Software);
+    QnLynDesktop desk(nullptr, &input, QnYuvView::Backend::Software);
     QVERIFY(desk.setInfo("rx", "nick", "u", 1920, 1200));
     QCOMPARE(desk.viewSize(), QSize(1152, 720));
     QVERIFY(!desk.setInfo("other", "n2", "u2", w, h));
@@ -115,7 +115,7 @@ void TstQnLynDesktop::picturesLetterboxedInputAndStroke()
 {
     ClientRig rig;
     rig.make(rig.config(MediaTestUtil::freePortBlock(8)));
-    QnLynDesktop desk(nullptr, rig.input.get(), QnVideoView::Backend::Software);
+    QnLynDesktop desk(nullptr, rig.input.get(), QnYuvView::Backend::Software);
     desk.setLayoutDelay(20);
     QVERIFY(startSync(rig, desk, 1920, 1080));
     QCOMPARE(desk.userId(), m_rx->identity().userId);
@@ -124,7 +124,7 @@ void TstQnLynDesktop::picturesLetterboxedInputAndStroke()
     // pictures from the decode thread: 1920x1080 into the 856x463 video area, bars left and right
     std::thread decoder([&] { desk.setYuvData(quadrants(1920, 1080), 1920, 1080); });
     decoder.join();
-    QnVideoView *view = desk.videoView();
+    QnYuvView *view = desk.videoView();
     QCOMPARE(view->size(), QSize(856, 463));
     const QRect expected(16, 0, 823, 463);
     QTRY_COMPARE(view->videoRect(), expected);
@@ -200,7 +200,7 @@ void TstQnLynDesktop::picturesLetterboxedInputAndStroke()
 void TstQnLynDesktop::closeEmitsResetDoesNot()
 {
     QnLynInput input(nullptr);
-    QnLynDesktop desk(nullptr, &input, QnVideoView::Backend::Software);
+    QnLynDesktop desk(nullptr, &input, QnYuvView::Backend::Software);
     QVERIFY(desk.setInfo("rx", "nick", "http://u", 1920, 1080));
     QSignalSpy closed(&desk, &QnLynDesktop::closeDesktop);
     desk.show();
@@ -226,7 +226,7 @@ void TstQnLynDesktop::closeEmitsResetDoesNot()
 void TstQnLynDesktop::cursorFromAnotherThread()
 {
     QnLynInput input(nullptr);
-    QnLynDesktop desk(nullptr, &input, QnVideoView::Backend::Software);
+    QnLynDesktop desk(nullptr, &input, QnYuvView::Backend::Software);
     std::thread gateway([&] { desk.setCursorType(Qt::IBeamCursor); });
     gateway.join();
     QTRY_COMPARE(desk.videoView()->cursor().shape(), Qt::IBeamCursor);

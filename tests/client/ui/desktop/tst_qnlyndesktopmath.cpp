@@ -1,5 +1,5 @@
 #include "client/ui/desktop/QnLynDesktopMath.h"
-#include "client/ui/desktop/QnVideoFrameSlot.h"
+#include "client/ui/desktop/QnYuvFrameSlot.h"
 
 #include <QtTest>
 
@@ -52,7 +52,7 @@ void TstQnLynDesktopMath::pictures()
     QFETCH(bool, accepted);
     QCOMPARE(acceptPicture(size, w, h), accepted);
     if (size < 1 << 20) {
-        QnVideoFrameSlot slot;
+        QnYuvFrameSlot slot;
         QCOMPARE(slot.put(QByteArray(int(size), '\0'), w, h), accepted);
         QCOMPARE(slot.size().isEmpty(), !accepted);
     }
@@ -60,14 +60,14 @@ void TstQnLynDesktopMath::pictures()
 
 void TstQnLynDesktopMath::slotKeepsLatestOnly()
 {
-    QnVideoFrameSlot slot;
+    QnYuvFrameSlot slot;
     bool dropped = true;
     QVERIFY(slot.put(QByteArray(6, 'a'), 2, 2, &dropped));
     QVERIFY(!dropped);
     QVERIFY(slot.put(QByteArray(6, 'b'), 2, 2, &dropped));
     QVERIFY(dropped);                             // the first was never taken
     QVERIFY(!slot.put(QByteArray(5, 'c'), 2, 2)); // short: refused, the latest stays
-    QnVideoFrameSlot::Frame f = slot.take();
+    QnYuvFrameSlot::Frame f = slot.take();
     QCOMPARE(f.data, QByteArray(6, 'b'));
     QCOMPARE(f.serial, quint64(2));
     QVERIFY(slot.put(QByteArray(6, 'd'), 2, 2, &dropped));

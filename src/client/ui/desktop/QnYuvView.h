@@ -1,13 +1,13 @@
 #pragma once
 
-#include "client/ui/desktop/QnVideoFrameSlot.h"
+#include "client/ui/desktop/QnYuvFrameSlot.h"
 
 #include <QImage>
 #include <QWidget>
 
 #include <atomic>
 
-class QnVideoSurface;
+class QnYuvSurface;
 
 /// Shows I420 pictures handed from any thread, aspect-fitted and centred, black around them.
 ///
@@ -18,7 +18,7 @@ class QnVideoSurface;
 ///
 /// The view takes mouse, wheel and key events itself (the drawing surface is transparent for the
 /// mouse), so reverse input watches this widget. Everything but present() runs on the GUI thread.
-class QnVideoView : public QWidget
+class QnYuvView : public QWidget
 {
     Q_OBJECT
 public:
@@ -28,8 +28,8 @@ public:
         Software, ///< libswscale and QPainter
     };
 
-    explicit QnVideoView(QWidget *parent = nullptr, Backend backend = Backend::Auto);
-    ~QnVideoView() override;
+    explicit QnYuvView(QWidget *parent = nullptr, Backend backend = Backend::Auto);
+    ~QnYuvView() override;
 
     /// Any thread. Pictures failing QnLynDesktopMath::acceptPicture are dropped (returns false).
     bool present(const QByteArray &data, int width, int height);
@@ -63,8 +63,8 @@ private:
     void useSoftware();
     void onFrame();
 
-    QnVideoFrameSlot m_slot;
-    QnVideoSurface *m_surface = nullptr; // child widget
-    QSize m_shownSize;                   // GUI thread
+    QnYuvFrameSlot m_slot;
+    QnYuvSurface *m_surface = nullptr; // child widget
+    QSize m_shownSize;                 // GUI thread
     std::atomic<bool> m_updateQueued{false};
 };

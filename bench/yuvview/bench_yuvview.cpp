@@ -1,8 +1,8 @@
 // Cost per 1080p picture: the video view (OpenGL upload+draw, and its software path) against a
 // plain swscale-to-QImage paint of the same picture, measured in the same run.
 
-#include "client/ui/desktop/QnVideoSurfaces.h"
-#include "client/ui/desktop/QnVideoView.h"
+#include "client/ui/desktop/QnYuvSurfaces.h"
+#include "client/ui/desktop/QnYuvView.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -26,9 +26,9 @@ QByteArray picture(int round)
     return p;
 }
 
-double viewCost(QnVideoView::Backend backend, int n, bool *gl)
+double viewCost(QnYuvView::Backend backend, int n, bool *gl)
 {
-    QnVideoView view(nullptr, backend);
+    QnYuvView view(nullptr, backend);
     view.resize(1280, 720);
     view.show();
     for (int i = 0; i < 50 && !view.isVisible(); ++i)
@@ -87,8 +87,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const int n = argc > 1 ? qMax(1, atoi(argv[1])) : 60;
     bool gl = false, soft = true;
-    const double glMs = viewCost(QnVideoView::Backend::Auto, n, &gl);
-    const double softMs = viewCost(QnVideoView::Backend::Software, n, &soft);
+    const double glMs = viewCost(QnYuvView::Backend::Auto, n, &gl);
+    const double softMs = viewCost(QnYuvView::Backend::Software, n, &soft);
     const double plainMs = plainCost(n);
     std::printf("1080p pictures: %d, view 1280x720\n", n);
     std::printf("video view (%s): %.2f ms/picture\n", gl ? "OpenGL" : "software", glMs);

@@ -2,7 +2,7 @@
 // OpenGL (QN_EXPECT_OPENGL=1, the shader path) and offscreen (the software path).
 
 #include "QnTestPattern.h"
-#include "client/ui/desktop/QnVideoView.h"
+#include "client/ui/desktop/QnYuvView.h"
 
 #include <QtTest>
 
@@ -10,7 +10,7 @@
 
 using namespace QnTestPattern;
 
-class TstQnVideoView : public QObject
+class TstQnYuvView : public QObject
 {
     Q_OBJECT
 private slots:
@@ -23,19 +23,19 @@ private slots:
 
 private:
     bool expectGl() const { return qEnvironmentVariableIntValue("QN_EXPECT_OPENGL") == 1; }
-    void checkPattern(QnVideoView &view);
+    void checkPattern(QnYuvView &view);
 };
 
-void TstQnVideoView::backendAsExpected()
+void TstQnYuvView::backendAsExpected()
 {
-    QnVideoView view;
-    QCOMPARE(QnVideoView::openGLAvailable(), expectGl());
+    QnYuvView view;
+    QCOMPARE(QnYuvView::openGLAvailable(), expectGl());
     QCOMPARE(view.isOpenGL(), expectGl());
-    QnVideoView soft(nullptr, QnVideoView::Backend::Software);
+    QnYuvView soft(nullptr, QnYuvView::Backend::Software);
     QVERIFY(!soft.isOpenGL());
 }
 
-void TstQnVideoView::checkPattern(QnVideoView &view)
+void TstQnYuvView::checkPattern(QnYuvView &view)
 {
     const QRect r = view.videoRect();
     QCOMPARE(r, QRect(80, 0, 480, 360));
@@ -54,20 +54,20 @@ void TstQnVideoView::checkPattern(QnVideoView &view)
     QVERIFY(near(at(620, 180), Qt::black, 4));
 }
 
-void TstQnVideoView::patternPillarboxed()
+void TstQnYuvView::patternPillarboxed()
 {
-    QnVideoView view;
+    QnYuvView view;
     view.resize(640, 360);
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
-    QSignalSpy sized(&view, &QnVideoView::frameSizeChanged);
+    QSignalSpy sized(&view, &QnYuvView::frameSizeChanged);
     QVERIFY(view.present(quadrants(320, 240), 320, 240));
     QVERIFY(sized.wait(5000));
     QCOMPARE(sized.first().first().toSize(), QSize(320, 240));
     checkPattern(view);
 }
 
-void TstQnVideoView::badPicturesKeepTheLastGood_data()
+void TstQnYuvView::badPicturesKeepTheLastGood_data()
 {
     QTest::addColumn<int>("w");
     QTest::addColumn<int>("h");
@@ -79,16 +79,16 @@ void TstQnVideoView::badPicturesKeepTheLastGood_data()
     QTest::newRow("odd sides short by one") << 321 << 241 << 321 * 241 + 2 * 161 * 121 - 1;
 }
 
-void TstQnVideoView::badPicturesKeepTheLastGood()
+void TstQnYuvView::badPicturesKeepTheLastGood()
 {
     QFETCH(int, w);
     QFETCH(int, h);
     QFETCH(int, bytes);
-    QnVideoView view;
+    QnYuvView view;
     view.resize(640, 360);
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
-    QSignalSpy presented(&view, &QnVideoView::framePresented);
+    QSignalSpy presented(&view, &QnYuvView::framePresented);
     QVERIFY(view.present(quadrants(320, 240), 320, 240));
     QVERIFY(presented.wait(5000));
     QVERIFY(!view.present(QByteArray(bytes, char(200)), w, h));
@@ -98,9 +98,9 @@ void TstQnVideoView::badPicturesKeepTheLastGood()
     checkPattern(view);
 }
 
-void TstQnVideoView::latestFromAnotherThreadWins()
+void TstQnYuvView::latestFromAnotherThreadWins()
 {
-    QnVideoView view;
+    QnYuvView view;
     view.resize(640, 360);
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -118,9 +118,9 @@ void TstQnVideoView::latestFromAnotherThreadWins()
     checkPattern(view);
 }
 
-void TstQnVideoView::idlePicture()
+void TstQnYuvView::idlePicture()
 {
-    QnVideoView view;
+    QnYuvView view;
     view.resize(640, 360);
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -131,5 +131,5 @@ void TstQnVideoView::idlePicture()
     QVERIFY(near(img.pixel(img.width() / 2, img.height() / 2), QColor(0x33, 0x33, 0x33), 3));
 }
 
-QTEST_MAIN(TstQnVideoView)
-#include "tst_qnvideoview.moc"
+QTEST_MAIN(TstQnYuvView)
+#include "tst_qnyuvview.moc"

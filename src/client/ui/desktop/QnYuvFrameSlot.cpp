@@ -1,8 +1,8 @@
-#include "client/ui/desktop/QnVideoFrameSlot.h"
+#include "client/ui/desktop/QnYuvFrameSlot.h"
 
 #include "client/ui/desktop/QnLynDesktopMath.h"
 
-bool QnVideoFrameSlot::put(const QByteArray &data, int width, int height, bool *dropped)
+bool QnYuvFrameSlot::put(const QByteArray &data, int width, int height, bool *dropped)
 {
     if (!QnLynDesktopMath::acceptPicture(data.size(), width, height))
         return false;
@@ -20,20 +20,20 @@ bool QnVideoFrameSlot::put(const QByteArray &data, int width, int height, bool *
     return true;
 }
 
-QnVideoFrameSlot::Frame QnVideoFrameSlot::take()
+QnYuvFrameSlot::Frame QnYuvFrameSlot::take()
 {
     QMutexLocker lock(&m_mutex);
     m_seen = m_frame.serial;
     return m_frame;
 }
 
-QSize QnVideoFrameSlot::size() const
+QSize QnYuvFrameSlot::size() const
 {
     QMutexLocker lock(&m_mutex);
     return m_frame.size;
 }
 
-quint64 QnVideoFrameSlot::droppedCount() const
+quint64 QnYuvFrameSlot::droppedCount() const
 {
     QMutexLocker lock(&m_mutex);
     return m_dropped;

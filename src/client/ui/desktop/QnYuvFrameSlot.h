@@ -7,7 +7,7 @@
 /// The latest I420 picture handed from a decode thread to the GUI thread. put() replaces whatever
 /// was waiting (older pictures are dropped, never queued); take() gives the picture and its serial.
 /// Any thread; one mutex, held only to swap the implicitly shared buffer.
-class QnVideoFrameSlot
+class QnYuvFrameSlot
 {
 public:
     struct Frame

@@ -1,4 +1,4 @@
-#include "client/ui/desktop/QnVideoSurfaces.h"
+#include "client/ui/desktop/QnYuvSurfaces.h"
 
 #include "client/ui/desktop/QnLynDesktopMath.h"
 
@@ -11,7 +11,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-Q_LOGGING_CATEGORY(lcVideoView, "qn.ui.videoview")
+Q_LOGGING_CATEGORY(lcVideoView, "qn.ui.yuvview")
 
 namespace {
 
@@ -46,11 +46,9 @@ const GLfloat kQuad[] = {-1.f, 1.f, 0.f, 0.f, -1.f, -1.f, 0.f, 1.f, 1.f, 1.f, 1.
 
 } // namespace
 
-QnVideoGlSurface::QnVideoGlSurface(QnVideoFrameSlot *slot, QWidget *parent)
-    : QOpenGLWidget(parent), m_slot(slot)
-{}
+QnYuvGlSurface::QnYuvGlSurface(QnYuvFrameSlot *slot, QWidget *parent) : QOpenGLWidget(parent), m_slot(slot) {}
 
-QnVideoGlSurface::~QnVideoGlSurface()
+QnYuvGlSurface::~QnYuvGlSurface()
 {
     QObject::disconnect(m_contextGone);
     if (context()) {
@@ -60,7 +58,7 @@ QnVideoGlSurface::~QnVideoGlSurface()
     }
 }
 
-void QnVideoGlSurface::releaseGl()
+void QnYuvGlSurface::releaseGl()
 {
     if (m_textures[0])
         glDeleteTextures(3, m_textures);
@@ -70,7 +68,7 @@ void QnVideoGlSurface::releaseGl()
     m_program.reset();
 }
 
-void QnVideoGlSurface::initializeGL()
+void QnYuvGlSurface::initializeGL()
 {
     if (!context() || !context()->isValid()) {
         qCWarning(lcVideoView) << "no OpenGL context for the video view";
@@ -105,7 +103,7 @@ void QnVideoGlSurface::initializeGL()
                         << reinterpret_cast<const char *>(glGetString(GL_RENDERER));
 }
 
-void QnVideoGlSurface::upload(const QnVideoFrameSlot::Frame &frame)
+void QnYuvGlSurface::upload(const QnYuvFrameSlot::Frame &frame)
 {
     const int w = frame.size.width(), h = frame.size.height();
     const int cw = (w + 1) / 2, ch = (h + 1) / 2;
@@ -127,13 +125,13 @@ void QnVideoGlSurface::upload(const QnVideoFrameSlot::Frame &frame)
     m_uploaded = frame.serial;
 }
 
-void QnVideoGlSurface::paintGL()
+void QnYuvGlSurface::paintGL()
 {
     glClearColor(0.f, 0.f, 0.f, 1.f);
     glClear(GL_COLOR_BUFFER_BIT);
     if (m_broken || !m_program)
         return;
-    const QnVideoFrameSlot::Frame frame = m_slot->take();
+    const QnYuvFrameSlot::Frame frame = m_slot->take();
     if (frame.serial == 0)
         return;
     if (frame.serial != m_uploaded)
@@ -165,7 +163,7 @@ void QnVideoGlSurface::paintGL()
     m_program->release();
 }
 
-void QnVideoGlSurface::drawNow()
+void QnYuvGlSurface::drawNow()
 {
     if (!isValid())
         return;
@@ -175,19 +173,18 @@ void QnVideoGlSurface::drawNow()
     doneCurrent();
 }
 
-QnVideoSoftSurface::QnVideoSoftSurface(QnVideoFrameSlot *slot, QWidget *parent)
-    : QWidget(parent), m_slot(slot)
+QnYuvSoftSurface::QnYuvSoftSurface(QnYuvFrameSlot *slot, QWidget *parent) : QWidget(parent), m_slot(slot)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-QnVideoSoftSurface::~QnVideoSoftSurface()
+QnYuvSoftSurface::~QnYuvSoftSurface()
 {
     sws_freeContext(m_sws);
 }
 
-QImage QnVideoSoftSurface::convert(SwsContext **ctx, const QByteArray &data, const QSize &size,
-                                   const QSize &target)
+QImage QnYuvSoftSurface::convert(SwsContext **ctx, const QByteArray &data, const QSize &size,
+                                 const QSize &target)
 {
     if (!QnLynDesktopMath::acceptPicture(data.size(), size.width(), size.height()) || target.isEmpty())
         return QImage();
@@ -209,11 +206,11 @@ QImage QnVideoSoftSurface::convert(SwsContext **ctx, const QByteArray &data, con
     return out;
 }
 
-void QnVideoSoftSurface::paintEvent(QPaintEvent *)
+void QnYuvSoftSurface::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.fillRect(rect(), Qt::black);
-    const QnVideoFrameSlot::Frame frame = m_slot->take();
+    const QnYuvFrameSlot::Frame frame = m_slot->take();
     if (frame.serial == 0)
         return;
     const QRect r = QnLynDesktopMath::fitCentred(frame.size, rect());
@@ -227,7 +224,7 @@ void QnVideoSoftSurface::paintEvent(QPaintEvent *)
         p.drawImage(r.topLeft(), m_image);
 }
 
-void QnVideoSoftSurface::drawNow()
+void QnYuvSoftSurface::drawNow()
 {
     repaint();
 }

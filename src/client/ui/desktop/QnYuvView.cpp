@@ -1,7 +1,7 @@
-#include "client/ui/desktop/QnVideoView.h"
+#include "client/ui/desktop/QnYuvView.h"
 
 #include "client/ui/desktop/QnLynDesktopMath.h"
-#include "client/ui/desktop/QnVideoSurfaces.h"
+#include "client/ui/desktop/QnYuvSurfaces.h"
 
 #include <QGuiApplication>
 #include <QLoggingCategory>
@@ -10,7 +10,7 @@
 
 Q_DECLARE_LOGGING_CATEGORY(lcVideoView)
 
-QnVideoView::QnVideoView(QWidget *parent, Backend backend) : QWidget(parent)
+QnYuvView::QnYuvView(QWidget *parent, Backend backend) : QWidget(parent)
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -19,33 +19,33 @@ QnVideoView::QnVideoView(QWidget *parent, Backend backend) : QWidget(parent)
     setAutoFillBackground(false);
     const bool gl = backend == Backend::OpenGL || (backend == Backend::Auto && openGLAvailable());
     if (gl) {
-        auto *surface = new QnVideoGlSurface(&m_slot, this);
-        connect(surface, &QnVideoGlSurface::failed, this, &QnVideoView::useSoftware, Qt::QueuedConnection);
+        auto *surface = new QnYuvGlSurface(&m_slot, this);
+        connect(surface, &QnYuvGlSurface::failed, this, &QnYuvView::useSoftware, Qt::QueuedConnection);
         m_surface = surface;
     } else {
         qCInfo(lcVideoView) << "video view draws in software (no OpenGL context)";
-        m_surface = new QnVideoSoftSurface(&m_slot, this);
+        m_surface = new QnYuvSoftSurface(&m_slot, this);
     }
     m_surface->widget()->setAttribute(Qt::WA_TransparentForMouseEvents);
     layout->addWidget(m_surface->widget());
 }
 
-QnVideoView::~QnVideoView() = default;
+QnYuvView::~QnYuvView() = default;
 
-bool QnVideoView::openGLAvailable()
+bool QnYuvView::openGLAvailable()
 {
     // A context that cannot be made current later still ends in the software path (failed()).
     QOpenGLContext context;
     return context.create();
 }
 
-void QnVideoView::useSoftware()
+void QnYuvView::useSoftware()
 {
     if (!m_surface || !m_surface->isOpenGL())
         return;
     qCWarning(lcVideoView) << "video view falls back to software drawing";
     QWidget *old = m_surface->widget();
-    m_surface = new QnVideoSoftSurface(&m_slot, this);
+    m_surface = new QnYuvSoftSurface(&m_slot, this);
     m_surface->widget()->setAttribute(Qt::WA_TransparentForMouseEvents);
     layout()->replaceWidget(old, m_surface->widget());
     old->hide();
@@ -54,16 +54,16 @@ void QnVideoView::useSoftware()
     m_surface->widget()->lower();
 }
 
-bool QnVideoView::present(const QByteArray &data, int width, int height)
+bool QnYuvView::present(const QByteArray &data, int width, int height)
 {
     if (!m_slot.put(data, width, height))
         return false;
     if (!m_updateQueued.exchange(true))
-        QMetaObject::invokeMethod(this, &QnVideoView::onFrame, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &QnYuvView::onFrame, Qt::QueuedConnection);
     return true;
 }
 
-void QnVideoView::presentIdle()
+void QnYuvView::presentIdle()
 {
     constexpr int w = 1920, h = 1080;
     QByteArray idle(w * h, char(60)); // #333333 in BT.601 limited range
@@ -71,7 +71,7 @@ void QnVideoView::presentIdle()
     present(idle, w, h);
 }
 
-void QnVideoView::onFrame()
+void QnYuvView::onFrame()
 {
     m_updateQueued.store(false);
     const QSize size = m_slot.size();
@@ -83,27 +83,27 @@ void QnVideoView::onFrame()
     }
 }
 
-QSize QnVideoView::frameSize() const
+QSize QnYuvView::frameSize() const
 {
     return m_slot.size();
 }
 
-QRect QnVideoView::videoRect() const
+QRect QnYuvView::videoRect() const
 {
     return QnLynDesktopMath::fitCentred(frameSize(), rect());
 }
 
-bool QnVideoView::isOpenGL() const
+bool QnYuvView::isOpenGL() const
 {
     return m_surface && m_surface->isOpenGL();
 }
 
-void QnVideoView::drawNow()
+void QnYuvView::drawNow()
 {
     m_surface->drawNow();
 }
 
-QImage QnVideoView::grabImage()
+QImage QnYuvView::grabImage()
 {
     return m_surface->grabImage();
 }

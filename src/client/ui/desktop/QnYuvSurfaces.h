@@ -1,6 +1,6 @@
 #pragma once
 
-#include "client/ui/desktop/QnVideoFrameSlot.h"
+#include "client/ui/desktop/QnYuvFrameSlot.h"
 
 #include <QImage>
 #include <QOpenGLFunctions>
@@ -14,10 +14,10 @@ struct SwsContext;
 
 /// What the video view draws on: the latest picture of the slot, aspect-fitted and centred, black
 /// around it. GUI thread only; the slot outlives the surface.
-class QnVideoSurface
+class QnYuvSurface
 {
 public:
-    virtual ~QnVideoSurface() = default;
+    virtual ~QnYuvSurface() = default;
     virtual QWidget *widget() = 0;
     /// Draws the latest picture now and waits until it is drawn (measurements, read-back).
     virtual void drawNow() = 0;
@@ -29,12 +29,12 @@ public:
 /// The three I420 planes as single-channel textures, converted (BT.601, limited range) in a
 /// fragment shader. Emits failed() when its context or shader cannot be made; it then draws
 /// nothing and its owner switches to the software surface.
-class QnVideoGlSurface : public QOpenGLWidget, public QnVideoSurface, protected QOpenGLFunctions
+class QnYuvGlSurface : public QOpenGLWidget, public QnYuvSurface, protected QOpenGLFunctions
 {
     Q_OBJECT
 public:
-    QnVideoGlSurface(QnVideoFrameSlot *slot, QWidget *parent);
-    ~QnVideoGlSurface() override;
+    QnYuvGlSurface(QnYuvFrameSlot *slot, QWidget *parent);
+    ~QnYuvGlSurface() override;
 
     QWidget *widget() override { return this; }
     void drawNow() override;
@@ -49,10 +49,10 @@ protected:
     void paintGL() override;
 
 private:
-    void upload(const QnVideoFrameSlot::Frame &frame);
+    void upload(const QnYuvFrameSlot::Frame &frame);
     void releaseGl();
 
-    QnVideoFrameSlot *m_slot;
+    QnYuvFrameSlot *m_slot;
     std::unique_ptr<QOpenGLShaderProgram> m_program;
     GLuint m_textures[3] = {0, 0, 0};
     QSize m_textureSize;
@@ -63,11 +63,11 @@ private:
 
 /// libswscale converts and scales the picture to the fitted rectangle as RGB32; QPainter paints
 /// it. Used when no OpenGL context can be made.
-class QnVideoSoftSurface : public QWidget, public QnVideoSurface
+class QnYuvSoftSurface : public QWidget, public QnYuvSurface
 {
 public:
-    QnVideoSoftSurface(QnVideoFrameSlot *slot, QWidget *parent);
-    ~QnVideoSoftSurface() override;
+    QnYuvSoftSurface(QnYuvFrameSlot *slot, QWidget *parent);
+    ~QnYuvSoftSurface() override;
 
     QWidget *widget() override { return this; }
     void drawNow() override;
@@ -82,7 +82,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    QnVideoFrameSlot *m_slot;
+    QnYuvFrameSlot *m_slot;
     SwsContext *m_sws = nullptr; // owned; freed in the destructor
     QImage m_image;
     quint64 m_converted = 0;
