@@ -10,7 +10,7 @@
 
 #include <unistd.h>
 
-Q_LOGGING_CATEGORY(lcSession, "qn.system.session")
+Q_LOGGING_CATEGORY(lcSessionEvents, "qn.system.session")
 
 namespace {
 const QString kService = QStringLiteral("org.freedesktop.login1");
@@ -26,7 +26,7 @@ public:
     void watch(QString path)
     {
         if (!m_bus.isConnected()) {
-            qCInfo(lcSession) << "no system bus: session lock events unavailable";
+            qCInfo(lcSessionEvents) << "no system bus: session lock events unavailable";
             return;
         }
         if (path.isEmpty()) {
@@ -48,7 +48,7 @@ public:
                            SLOT(onProperties(QString, QVariantMap, QStringList))) &&
              ok;
         m_available = ok;
-        qCInfo(lcSession) << "session lock events" << (ok ? "watched" : "unavailable");
+        qCInfo(lcSessionEvents) << "session lock events" << (ok ? "watched" : "unavailable");
     }
 
     bool m_available = false;
