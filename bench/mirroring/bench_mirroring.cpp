@@ -14,6 +14,7 @@
 #include "sender/QnLynSender.h"
 
 #include <QCoreApplication>
+#include <QCursor>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -39,6 +40,7 @@
 #include <csignal>
 #include <cstdio>
 #include <ctime>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -141,13 +143,72 @@ private:
     int m_step = 0;
 };
 
+/// A slide being presented: a still page with a blinking text cursor (a small repaint every
+/// 530 ms) and the pointer gliding a little every 3 s.
+class StillDesktop : public QRasterWindow
+{
+public:
+    StillDesktop()
+    {
+        QObject::connect(&m_blink, &QTimer::timeout, [this] {
+            m_caretOn = !m_caretOn;
+            update(caretRect());
+        });
+        m_blink.start(530);
+        QObject::connect(&m_pointer, &QTimer::timeout, [this] {
+            // Ten steps of 30 ms, 20 px each, back and forth.
+            const int dir = (m_glides++ % 2) ? -1 : 1;
+            for (int i = 1; i <= 10; ++i)
+                QTimer::singleShot(30 * i,
+                                   [dir] { QCursor::setPos(QCursor::pos() + QPoint(20 * dir, 8 * dir)); });
+        });
+        m_pointer.start(3000);
+    }
+
+protected:
+    QRect caretRect() const { return QRect(width() / 2, height() / 2, 3, qMax(12, height() / 30)); }
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        const int w = width(), h = height();
+        p.fillRect(QRect(0, 0, w, h), QColor(250, 250, 246));
+        p.fillRect(QRect(0, 0, w, h / 8), QColor(30, 80, 150));
+        QFont font;
+        font.setPixelSize(qMax(12, h / 20));
+        p.setFont(font);
+        p.setPen(Qt::white);
+        p.drawText(w / 20, h / 12, QStringLiteral("Lesson 7: The water cycle"));
+        font.setPixelSize(qMax(10, h / 36));
+        p.setFont(font);
+        p.setPen(QColor(40, 40, 40));
+        for (int i = 0; i < 8; ++i)
+            p.drawText(w / 16, h / 5 + i * h / 14,
+                       QStringLiteral("- Point %1: evaporation, condensation, precipitation, collection")
+                           .arg(i + 1));
+        if (m_caretOn)
+            p.fillRect(caretRect(), Qt::black);
+    }
+
+private:
+    QTimer m_blink, m_pointer;
+    bool m_caretOn = true;
+    int m_glides = 0;
+};
+
 int paintMain(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);
-    MovingContent window;
-    window.setFlags(Qt::FramelessWindowHint);
-    window.setGeometry(app.primaryScreen()->geometry());
-    window.show();
+    const bool still = argc > 2 && qstrcmp(argv[2], "still") == 0;
+    std::unique_ptr<QRasterWindow> window;
+    if (still)
+        window = std::make_unique<StillDesktop>();
+    else
+        window = std::make_unique<MovingContent>();
+    window->setFlags(Qt::FramelessWindowHint);
+    window->setGeometry(app.primaryScreen()->geometry());
+    window->show();
+    if (still)
+        QCursor::setPos(app.primaryScreen()->geometry().center() + QPoint(200, 100));
     return app.exec();
 }
 
@@ -604,55 +665,58 @@ int benchMain(int argc, char **argv)
     }
     const QSize screen(1920, 1080); // the test display; both sides grab all of it
 
-    QProcess painter;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    painter.setProcessEnvironment(env);
-    painter.setProcessChannelMode(QProcess::ForwardedChannels);
-    painter.start(s.program, {"--paint"});
-    if (!painter.waitForStarted(5000)) {
-        out << "the painter did not start" << Qt::endl;
-        return 1;
-    }
-    sleepMs(2000);
-    const int64_t idle0 = processCpuNs(s.xvfb), t0 = steadyNs();
-    sleepMs(3000);
-    s.xvfbIdleNsPerSec = double(processCpuNs(s.xvfb) - idle0) / (double(steadyNs() - t0) / 1e9);
-    out << "display " << qgetenv("DISPLAY") << " 1920x1080, moving content at " << kFrameRate
-        << " fps; Xvfb serving the painter alone: " << num(s.xvfbIdleNsPerSec / 1e6, 1)
-        << " ms CPU per second" << Qt::endl;
-    out << "each side: " << kWarmUpMs / 1000 << " s warm-up, then a " << s.windowMs / 1000
-        << " s window; best of " << rounds << " alternating rounds" << Qt::endl;
-
     struct Row
     {
+        QString scene;
         QSize size;
         Figures ours, ffmpeg;
     };
     std::vector<Row> rows;
-    for (const QSize size : {QSize(1280, 720), QSize(1920, 1080)}) {
-        out << size.width() << "x" << size.height() << "@" << kFrameRate << ":" << Qt::endl;
-        Row row{size, {}, {}};
-        for (int r = 0; r < rounds; ++r) {
-            const Figures o = runOurs(s, size);
-            out << roundLine("ours  ", o) << Qt::endl;
-            const Figures f = runFfmpeg(s, screen, size);
-            out << roundLine("ffmpeg", f) << Qt::endl;
-            row.ours = best(row.ours, o);
-            row.ffmpeg = best(row.ffmpeg, f);
+    for (const char *scene : {"moving", "still"}) {
+        QProcess painter;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        painter.setProcessEnvironment(env);
+        painter.setProcessChannelMode(QProcess::ForwardedChannels);
+        painter.start(s.program, {"--paint", QString::fromLatin1(scene)});
+        if (!painter.waitForStarted(5000)) {
+            out << "the painter did not start" << Qt::endl;
+            return 1;
         }
-        rows.push_back(row);
+        sleepMs(2000);
+        const int64_t idle0 = processCpuNs(s.xvfb), t0 = steadyNs();
+        sleepMs(3000);
+        s.xvfbIdleNsPerSec = double(processCpuNs(s.xvfb) - idle0) / (double(steadyNs() - t0) / 1e9);
+        out << "display " << qgetenv("DISPLAY") << " 1920x1080, scene " << scene << ", " << kFrameRate
+            << " fps; Xvfb serving the painter alone: " << num(s.xvfbIdleNsPerSec / 1e6, 1)
+            << " ms CPU per second" << Qt::endl;
+        out << "each side: " << kWarmUpMs / 1000 << " s warm-up, then a " << s.windowMs / 1000
+            << " s window; best of " << rounds << " alternating rounds" << Qt::endl;
+        for (const QSize size : {QSize(1280, 720), QSize(1920, 1080)}) {
+            out << scene << " " << size.width() << "x" << size.height() << "@" << kFrameRate << ":"
+                << Qt::endl;
+            Row row{QString::fromLatin1(scene), size, {}, {}};
+            for (int r = 0; r < rounds; ++r) {
+                const Figures o = runOurs(s, size);
+                out << roundLine("ours  ", o) << Qt::endl;
+                const Figures f = runFfmpeg(s, screen, size);
+                out << roundLine("ffmpeg", f) << Qt::endl;
+                row.ours = best(row.ours, o);
+                row.ffmpeg = best(row.ffmpeg, f);
+            }
+            rows.push_back(row);
+        }
+        painter.terminate();
+        if (!painter.waitForFinished(3000))
+            painter.kill();
     }
-    painter.terminate();
-    if (!painter.waitForFinished(3000))
-        painter.kill();
 
     out << Qt::endl
         << "best of rounds (CPU in ms per delivered frame; latency grab -> last RTP packet at the sink)"
         << Qt::endl;
     for (const Row &row : rows) {
         const Figures &o = row.ours, &f = row.ffmpeg;
-        out << row.size.width() << "x" << row.size.height() << "@" << kFrameRate
+        out << row.scene << " " << row.size.width() << "x" << row.size.height() << "@" << kFrameRate
             << "       ours    ffmpeg  ours/ffmpeg" << Qt::endl;
         const auto line = [&](const char *label, double a, double b) {
             out << QStringLiteral("  %1 %2 %3 %4")

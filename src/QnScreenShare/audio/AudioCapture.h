@@ -8,8 +8,10 @@
 #include "pulse/AudioDevice.h"
 
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 /// Turns the PC's sound into a steady stream of 48000 Hz stereo signed 16-bit PCM: every 10 ms
@@ -36,7 +38,9 @@ public:
     bool isRunning() const { return m_running; }
     /// Copies exactly `frames` frames into `out` and returns `frames`, or 0 (nothing consumed)
     /// when fewer are buffered.
-    int read(uint8_t *out, int frames);
+    /// `captureMs`, when given, receives when the first sample read was captured (steady clock,
+    /// milliseconds; 0 when unknown).
+    int read(uint8_t *out, int frames, uint64_t *captureMs = nullptr);
 
     void tick(int taskId) override;
 
@@ -65,4 +69,18 @@ private:
     std::vector<uint8_t> m_micBuffer;
     std::vector<uint8_t> m_loopbackBuffer;
     std::vector<uint8_t> m_mixBuffer;
+
+    /// Where in the FIFO's byte stream each written block starts and when its first sample was
+    /// captured; read() interpolates between them (10 ms blocks, 48 kHz stereo 16-bit).
+    struct Mark
+    {
+        uint64_t position = 0;
+        uint64_t captureMs = 0;
+    };
+    void writeFifo(const uint8_t *data, size_t bytes, uint64_t captureMs); // timer thread
+    static constexpr size_t kMaxMarks = 64;
+    std::mutex m_marksLock;
+    std::deque<Mark> m_marks; // m_marksLock
+    uint64_t m_written = 0;   // m_marksLock
+    uint64_t m_read = 0;      // m_marksLock
 };

@@ -46,7 +46,7 @@ void QnAudioCaptrue::tick(int taskId)
         return;
     const int frames = m_capture->sampleRate() / 100;
     std::memset(m_block.data(), 0, m_block.size());
-    if (m_capture->read(m_block.data(), frames) != frames)
+    if (m_capture->read(m_block.data(), frames, &m_blockCaptureMs) != frames)
         return;
     std::lock_guard<std::mutex> g(m_callbackLock);
     if (m_pcmCallback)

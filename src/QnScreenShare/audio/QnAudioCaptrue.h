@@ -41,6 +41,10 @@ public:
 
     static constexpr unsigned kFifoBytes = 20480;
 
+    /// When the first sample of the block being delivered was captured (steady clock,
+    /// milliseconds; 0 when unknown). Meaningful only inside the PCM callback (timer thread).
+    uint64_t blockCaptureMs() const { return m_blockCaptureMs; }
+
 private:
     TaskTimer &m_timer;
     std::unique_ptr<AudioCapture> m_capture;
@@ -49,4 +53,5 @@ private:
     std::mutex m_callbackLock;
     PcmCaptureCallback m_pcmCallback; // m_callbackLock
     std::vector<uint8_t> m_block;
+    uint64_t m_blockCaptureMs = 0; // timer thread
 };

@@ -60,8 +60,14 @@ int RtcSoundCardCapture::stop()
     return 0;
 }
 
+uint64_t RtcSoundCardCapture::steadyNowMs()
+{
+    using namespace std::chrono;
+    return uint64_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
 int RtcSoundCardCapture::readFrame(uint8_t *buf, size_t bufBytes, uint32_t &frames, uint32_t &channels,
-                                   uint32_t prepare)
+                                   uint32_t prepare, uint64_t *captureMs)
 {
     (void)prepare; // the format decision is taken per run and per device format
     m_readerStarted = true;
@@ -80,6 +86,8 @@ int RtcSoundCardCapture::readFrame(uint8_t *buf, size_t bufBytes, uint32_t &fram
     std::memcpy(buf, f->data, n);
     channels = f->channels;
     frames = channels ? uint32_t(n / 2 / channels) : 0;
+    if (captureMs)
+        *captureMs = f->captureMs;
     return 0;
 }
 
@@ -169,6 +177,7 @@ void RtcSoundCardCapture::onPacket(const int16_t *data, size_t frames, LoopbackS
 void RtcSoundCardCapture::buildFrame(const uint8_t *bytes)
 {
     auto frame = std::make_unique<SoundFrame>();
+    frame->captureMs = steadyNowMs() - 10; // the frame's last sample has just arrived
     const size_t inBytes = m_framesPer10ms * m_bytesPerFrame;
     if (m_resampler) {
         int outBytes = 0;

@@ -20,6 +20,9 @@ struct SoundFrame
     static constexpr size_t kCapacity = 3840; ///< 20 ms of 48000 Hz stereo
     uint32_t channels = 0;
     uint32_t byteCount = 0;
+    /// When the frame's first sample was captured: its arrival on the steady clock less 10 ms, in
+    /// milliseconds since the clock's epoch.
+    uint64_t captureMs = 0;
     uint8_t data[kCapacity] = {};
 };
 
@@ -54,8 +57,11 @@ public:
     /// Copies the oldest frame into `buf` (`bufBytes` large, normally SoundFrame::kCapacity).
     /// Returns 0 with frames and channels set, or -1 with frames 0 when nothing is queued. The
     /// first call ever lets frames be queued at all (sound before it is dropped).
+    /// `captureMs`, when given, receives the frame's SoundFrame::captureMs.
     virtual int readFrame(uint8_t *buf, size_t bufBytes, uint32_t &frames, uint32_t &channels,
-                          uint32_t prepare);
+                          uint32_t prepare, uint64_t *captureMs = nullptr);
+    /// Milliseconds of the steady clock (the clock the RTP sender stamps with).
+    static uint64_t steadyNowMs();
 
     /// Observer of the source's Lost/Restarted reports (source thread). Set before start.
     void setEventCallback(qn::platform::LoopbackSource::EventCallback cb) { m_eventCb = std::move(cb); }

@@ -105,10 +105,15 @@ void KRRtpStream::teardown()
 
 int KRRtpStream::sendFrame(const uint8_t *data, int length)
 {
+    return sendFrame(data, length, qnrtp::steadyMs());
+}
+
+int KRRtpStream::sendFrame(const uint8_t *data, int length, uint64_t captureMs)
+{
     std::lock_guard<std::mutex> guard(m_sendLock);
     if (!sender)
         return -1;
-    return sender->sendData(data, length, qnrtp::steadyMs());
+    return sender->sendData(data, length, captureMs);
 }
 
 void KRRtpStream::linkSsrc()

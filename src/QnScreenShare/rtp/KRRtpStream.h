@@ -27,9 +27,11 @@ public:
     /// Stops the receive thread and destroys the library objects and transports. Returns 0, also
     /// when not running; -1 when called from the receive thread itself.
     int Stop();
-    /// Sends one encoded frame, stamped from the steady clock. Returns -1 without a sender or
-    /// when a datagram could not be sent, else 0.
+    /// Sends one encoded frame, stamped with the present instant of the steady clock. Returns -1
+    /// without a sender or when a datagram could not be sent, else 0.
     int sendFrame(const uint8_t *data, int length);
+    /// The same, stamped with the instant its media was captured (qnrtp::steadyMs() clock).
+    int sendFrame(const uint8_t *data, int length, uint64_t captureMs);
     /// Frame callback of the library receiver (receive thread): links the RTCP routing to the
     /// received SSRC on the first frame, then passes the frame to the user callback unchanged.
     int onFrame(const uint8_t *data, int length, int64_t timestamp, uint32_t extra) override;

@@ -10,6 +10,8 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <libyuv/convert.h>
+
 #include <cstring>
 
 Q_DECLARE_LOGGING_CATEGORY(lcCapture)
@@ -65,13 +67,49 @@ bool I420Converter::prepare(int width, int height)
     return true;
 }
 
+void I420Converter::prepareFrame(QByteArray &out) const
+{
+    const size_t ySize = size_t(m_outWidth) * size_t(m_outHeight);
+    // A frame still held by a consumer is left alone: a fresh buffer avoids copying it on detach.
+    const int bytes = int(ySize * 3 / 2);
+    if (out.size() != bytes || !out.isDetached())
+        out = QByteArray(bytes, Qt::Uninitialized);
+    if (m_fit != QRect(0, 0, m_outWidth, m_outHeight)) {
+        std::memset(out.data(), 0, ySize);
+        std::memset(out.data() + ySize, 128, ySize / 2);
+    }
+}
+
 bool I420Converter::convert(const uint8_t *bgrx, int width, int height, int stride, QByteArray &out)
 {
     if (!bgrx || width < 1 || height < 1 || width > kMaxSide || height > kMaxSide || stride < width * 4 ||
         m_outWidth < 2 || m_outHeight < 2 || (m_outWidth | m_outHeight) & 1)
         return false;
+
+    const int w = m_outWidth, h = m_outHeight;
+    const size_t ySize = size_t(w) * size_t(h);
+    const QRect fit = QnCaptureGeometry::fitRect(width, height, w, h);
+    const bool unscaled = !m_scalerOnly && fit.size() == QSize(width, height) &&
+                          ((fit.x() | fit.y() | fit.width() | fit.height()) & 1) == 0;
+    if (unscaled) {
+        // No scaling: convert straight into the band of the frame (chroma at half the offsets).
+        m_fit = fit;
+        prepareFrame(out);
+        auto *y = reinterpret_cast<uint8_t *>(out.data());
+        uint8_t *u = y + ySize;
+        uint8_t *v = u + ySize / 4;
+        const int fx = fit.x(), fy = fit.y();
+        const size_t cAt = size_t(fy / 2) * size_t(w / 2) + size_t(fx / 2);
+        if (libyuv::ARGBToI420(bgrx, stride, y + size_t(fy) * w + fx, w, u + cAt, w / 2, v + cAt, w / 2,
+                               width, height) != 0)
+            return false;
+        m_lastUnscaled = true;
+        return true;
+    }
+
     if (!prepare(width, height))
         return false;
+    m_fit = fit; // the band of this source size (the scaler is cached per size)
     const uint8_t *src[4] = {bgrx, nullptr, nullptr, nullptr};
     const int srcStride[4] = {stride, 0, 0, 0};
     if (sws_scale(m_sws.get(), src, srcStride, 0, height, m_planes, m_linesizes) < 0) {
@@ -80,20 +118,10 @@ bool I420Converter::convert(const uint8_t *bgrx, int width, int height, int stri
         return false;
     }
 
-    const int w = m_outWidth, h = m_outHeight;
-    const size_t ySize = size_t(w) * size_t(h);
-    // A frame still held by a consumer is left alone: a fresh buffer avoids copying it on detach.
-    const int bytes = int(ySize * 3 / 2);
-    if (out.size() != bytes || !out.isDetached())
-        out = QByteArray(bytes, Qt::Uninitialized);
+    prepareFrame(out);
     uint8_t *y = reinterpret_cast<uint8_t *>(out.data());
     uint8_t *u = y + ySize;
     uint8_t *v = u + ySize / 4;
-    const bool full = m_fit == QRect(0, 0, w, h);
-    if (!full) {
-        std::memset(y, 0, ySize);
-        std::memset(u, 128, ySize / 2);
-    }
     const int fx = m_fit.x(), fy = m_fit.y(), fw = m_fit.width(), fh = m_fit.height();
     for (int r = 0; r < fh; ++r)
         std::memcpy(y + size_t(fy + r) * w + fx, m_planes[0] + size_t(r) * m_linesizes[0], size_t(fw));
@@ -102,5 +130,6 @@ bool I420Converter::convert(const uint8_t *bgrx, int width, int height, int stri
         std::memcpy(u + at, m_planes[1] + size_t(r) * m_linesizes[1], size_t(fw / 2));
         std::memcpy(v + at, m_planes[2] + size_t(r) * m_linesizes[2], size_t(fw / 2));
     }
+    m_lastUnscaled = false;
     return true;
 }

@@ -12,6 +12,10 @@ struct SwsContext;
 /// bicubic filtering, keeping the aspect ratio: the picture fills the band QnCaptureGeometry::fitRect
 /// gives and the rest of the frame is black (Y 0, U and V 128).
 ///
+/// A picture that fits without scaling (its size equals the band's, at even offsets and sizes) is
+/// converted straight into the frame with libyuv's SIMD converter; every other picture goes
+/// through the bicubic scaler. Both give the same planes within one code value.
+///
 /// Not thread-safe: one converter per thread. The scaler is rebuilt when the source size changes.
 class I420Converter
 {
@@ -28,6 +32,12 @@ public:
     /// scaler fails.
     bool convert(const uint8_t *bgrx, int width, int height, int stride, QByteArray &out);
 
+    /// True (for comparisons): every picture goes through the bicubic scaler, also when no scaling
+    /// is needed.
+    void setScalerOnly(bool scalerOnly) { m_scalerOnly = scalerOnly; }
+    /// True when the last successful convert() took the unscaled path.
+    bool lastWasUnscaled() const { return m_lastUnscaled; }
+
     int outWidth() const { return m_outWidth; }
     int outHeight() const { return m_outHeight; }
     /// Where the picture lands for the last source size (null before the first convert()).
@@ -35,6 +45,9 @@ public:
 
 private:
     bool prepare(int width, int height);
+    /// Sizes `out` to a frame, fresh when a consumer still holds the old one; black outside the
+    /// band when the band does not fill the frame.
+    void prepareFrame(QByteArray &out) const;
 
     struct SwsDeleter
     {
@@ -50,6 +63,8 @@ private:
     int m_srcWidth = 0;
     int m_srcHeight = 0;
     QRect m_fit;
+    bool m_scalerOnly = false;
+    bool m_lastUnscaled = false;
     std::unique_ptr<SwsContext, SwsDeleter> m_sws;
     std::unique_ptr<uint8_t, AvFreeDeleter> m_picture; // one allocation holding the three planes
     uint8_t *m_planes[4] = {};

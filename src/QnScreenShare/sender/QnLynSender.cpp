@@ -145,7 +145,10 @@ void QnLynSender::onVideoFrame(const QByteArray &i420, int width, int height)
         H264Encoder::instance().encode(reinterpret_cast<const uint8_t *>(i420.constData()), width, height,
                                        videoBuffer.data(), int(videoBuffer.size()));
     if (bytes > 0) {
-        videoStream.sendFrame(videoBuffer.data(), bytes);
+        // Stamped with the grab instant: a receiver syncing by RTCP sees when the screen showed it.
+        const auto grabbed =
+            std::chrono::duration_cast<std::chrono::milliseconds>(capture->grabTime().time_since_epoch());
+        videoStream.sendFrame(videoBuffer.data(), bytes, uint64_t(grabbed.count()));
         if (m_frameProbe)
             m_frameProbe(capture->grabTime(), std::chrono::steady_clock::now(), bytes);
     } else {
@@ -162,6 +165,13 @@ void QnLynSender::onAudioFrame(const uint8_t *pcm, unsigned frames, int channels
         return;
     }
     const int bytes = opusEncoder.encode(reinterpret_cast<const int16_t *>(pcm), audioBuffer.data());
-    if (bytes > 0)
+    if (bytes <= 0)
+        return;
+    // Stamped with the capture instant of the first sample: the sound waits longer in our queues
+    // than the picture, and a receiver syncing by RTCP must see both as they happened.
+    const uint64_t captured = audioCapture->blockCaptureMs();
+    if (captured)
+        audioStream.sendFrame(audioBuffer.data(), bytes, captured);
+    else
         audioStream.sendFrame(audioBuffer.data(), bytes);
 }

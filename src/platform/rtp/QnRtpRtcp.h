@@ -83,7 +83,10 @@ public:
     /// Detaches transports and callback; nothing is sent or delivered afterwards.
     virtual void stop() = 0;
     /// Sender: packetises one H.264 access unit (Annex B) or one Opus packet and sends it.
-    /// \a timeMs comes from a steady clock. Returns 0, or -1 when nothing could be sent.
+    /// \a timeMs is the capture instant of the media (video: when its screen was grabbed; audio:
+    /// when its first sample was captured) in milliseconds of qnrtp::steadyMs()'s clock; sender
+    /// reports map the present instant of that clock to NTP. Returns 0, or -1 when nothing could
+    /// be sent.
     virtual int sendData(const uint8_t *data, int length, uint64_t timeMs) = 0;
     /// Hands the endpoint one received datagram, RTP or RTCP. Malformed input is dropped.
     virtual int incomingPacket(const uint8_t *data, int length) = 0;

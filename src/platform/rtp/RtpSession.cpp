@@ -130,20 +130,23 @@ int RtpSender::sendData(const uint8_t *data, int length, uint64_t timeMs)
         const uint32_t timestamp = timestampFor(data, length, timeMs, marker);
         ok = sendPayload(data, length, marker, timestamp);
     }
-    if (!m_reportSent || timeMs - m_lastReportMs >= uint64_t(kReportIntervalMs))
-        sendReport(timeMs);
+    // timeMs is when the media was captured; reports map the present instant of the same clock.
+    const uint64_t nowMs = steadyMs();
+    if (!m_reportSent || nowMs - m_lastReportMs >= uint64_t(kReportIntervalMs))
+        sendReport(nowMs);
     return ok ? 0 : -1;
 }
 
-void RtpSender::sendReport(uint64_t timeMs)
+void RtpSender::sendReport(uint64_t nowMs)
 {
     m_reportSent = true;
-    m_lastReportMs = timeMs;
+    m_lastReportMs = nowMs;
     if (!m_rtcp)
         return;
     RtcpSenderInfo info;
     info.ntp = ntpNow();
-    info.rtpTimestamp = m_timestampBase + uint32_t((timeMs - m_firstMs) * m_clock / 1000);
+    const int64_t elapsed = int64_t(nowMs) - int64_t(m_firstMs);
+    info.rtpTimestamp = m_timestampBase + uint32_t(elapsed * int64_t(m_clock) / 1000);
     info.packetCount = uint32_t(m_stats.packetsSent);
     info.octetCount = uint32_t(m_stats.octetsSent);
     const std::vector<uint8_t> report = buildRtcpReport(m_ssrc, &info, nullptr, cnameFor(m_ssrc));

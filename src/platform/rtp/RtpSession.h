@@ -36,7 +36,7 @@ public:
 private:
     uint32_t timestampFor(const uint8_t *data, int length, uint64_t timeMs, bool &marker);
     bool sendPayload(const uint8_t *payload, int size, bool marker, uint32_t timestamp);
-    void sendReport(uint64_t timeMs);
+    void sendReport(uint64_t nowMs);
 
     mutable std::mutex m_lock;
     const PayloadKind m_kind;

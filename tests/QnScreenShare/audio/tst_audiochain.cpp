@@ -77,6 +77,7 @@ class TestAudioChain : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    void captureTimesFollowFrames();
     void channelLayouts_data();
     void channelLayouts();
     void resampler_data();
@@ -445,6 +446,42 @@ void TestAudioChain::microphoneSink()
     // resampler's pass-through delay of none at equal formats).
     QCOMPARE(reinterpret_cast<int16_t *>(out)[0], int16_t(960));
     QCOMPARE(sink.readChunk(out, 100), 100); // bounded by the reader's buffer
+}
+
+void TestAudioChain::captureTimesFollowFrames()
+{
+    // Each 10 ms frame carries when its first sample was captured (its arrival less 10 ms), through
+    // the queue and the FIFO, however long it waited there; a block starting inside a frame is
+    // stamped 1 ms per 192 bytes later.
+    TaskTimer timer;
+    auto l = makeLoopback();
+    FakeLoopbackSource *fake = l.fake;
+    AudioCapture cap(std::move(l.capture), timer);
+    timer.stop();
+    QVERIFY(cap.start(20480, false, 0));
+    cap.tick(cap.taskId()); // the first read lets loopback frames queue
+    std::vector<uint64_t> pushed;
+    size_t next = 0;
+    for (int i = 0; i < 16; ++i) {
+        pushed.push_back(RtcSoundCardCapture::steadyNowMs());
+        fake->push(ramp(480, next));
+        QTest::qSleep(20);
+    }
+    cap.tick(cap.taskId());
+    cap.tick(cap.taskId());
+    std::vector<int16_t> out(960);
+    uint64_t at = 0;
+    QCOMPARE(cap.read(reinterpret_cast<uint8_t *>(out.data()), 240, &at), 240);
+    QVERIFY2(at + 10 >= pushed[0] && at + 10 <= pushed[0] + 2,
+             qPrintable(QString::number(int64_t(at + 10 - pushed[0]))));
+    const uint64_t first = at;
+    QCOMPARE(cap.read(reinterpret_cast<uint8_t *>(out.data()), 240, &at), 240);
+    QCOMPARE(at, first + 5);
+    QCOMPARE(cap.read(reinterpret_cast<uint8_t *>(out.data()), 480, &at), 480);
+    QVERIFY2(at + 10 >= pushed[1] && at + 10 <= pushed[1] + 2,
+             qPrintable(QString::number(int64_t(at + 10 - pushed[1]))));
+    QVERIFY(at >= first + 20);
+    cap.stop();
 }
 
 void TestAudioChain::microphoneMixing()

@@ -24,6 +24,8 @@ private Q_SLOTS:
     void converterLetterbox();
     void converterRejectsBadSource_data();
     void converterRejectsBadSource();
+    void unscaledMatchesScaler_data();
+    void unscaledMatchesScaler();
 };
 
 void TestCaptureMath::fitRect_data()
@@ -286,6 +288,112 @@ void TestCaptureMath::converterRejectsBadSource()
     QByteArray frame("untouched");
     QVERIFY(!c.convert(buf.data(), width, height, stride, frame));
     QCOMPARE(frame, QByteArray("untouched"));
+}
+
+void TestCaptureMath::unscaledMatchesScaler_data()
+{
+    QTest::addColumn<QSize>("source");
+    QTest::addColumn<QSize>("out");
+    QTest::addColumn<QString>("pattern");
+    const QVector<QPair<QSize, QSize>> sizes = {
+        {QSize(322, 242), QSize(322, 242)},     // odd chroma planes (161 x 121)
+        {QSize(1366, 768), QSize(1366, 768)},   // odd chroma width
+        {QSize(1920, 1080), QSize(1920, 1080)}, //
+        {QSize(1920, 1080), QSize(1920, 1200)}, // letterboxed: bars above and below
+    };
+    for (const auto &s : sizes)
+        for (const char *pattern : {"flat", "gradient", "blocks", "noise"})
+            QTest::newRow(qPrintable(QString("%1x%2 in %3x%4 %5")
+                                         .arg(s.first.width())
+                                         .arg(s.first.height())
+                                         .arg(s.second.width())
+                                         .arg(s.second.height())
+                                         .arg(pattern)))
+                << s.first << s.second << QString(pattern);
+}
+
+void TestCaptureMath::unscaledMatchesScaler()
+{
+    QFETCH(QSize, source);
+    QFETCH(QSize, out);
+    QFETCH(QString, pattern);
+    Picture p(source.width(), source.height(), 64, 0x000000);
+    uint32_t seed = 12345;
+    for (int y = 0; y < p.height; ++y) {
+        for (int x = 0; x < p.width; ++x) {
+            uint32_t c = 0x3080c0;
+            if (pattern == "gradient") {
+                c = uint32_t(x * 255 / p.width) << 16 | uint32_t(y * 255 / p.height) << 8 |
+                    uint32_t((x + y) * 255 / (p.width + p.height));
+            } else if (pattern == "blocks") {
+                // Colour blocks on even pixel boundaries, as window edges and text runs usually are.
+                static const uint32_t colours[] = {0xffffff, 0x000000, 0xff0000,
+                                                   0x00ff00, 0x0000ff, 0x808080};
+                c = colours[((x / 16) + (y / 16) * 3) % 6];
+            } else if (pattern == "noise") {
+                // Soft noise: neighbouring pixels differ a little, as in photos and video.
+                seed = seed * 1103515245u + 12345u;
+                const uint32_t n = (seed >> 16) & 3;
+                c = (uint32_t(x * 200 / p.width) << 16 | uint32_t(y * 200 / p.height) << 8 | 0x40) +
+                    n * 0x010101;
+            }
+            p.set(x, y, c | 0xff000000);
+        }
+    }
+    I420Converter fast(out.width(), out.height());
+    I420Converter scaler(out.width(), out.height());
+    scaler.setScalerOnly(true);
+    QByteArray a, b;
+    QVERIFY(fast.convert(p.bytes.data(), p.width, p.height, p.stride, a));
+    QVERIFY(fast.lastWasUnscaled());
+    QVERIFY(scaler.convert(p.bytes.data(), p.width, p.height, p.stride, b));
+    QVERIFY(!scaler.lastWasUnscaled());
+    QCOMPARE(fast.fitted(), scaler.fitted());
+    QCOMPARE(a.size(), b.size());
+    // Luma: within one code value everywhere. Chroma: the scaler filters the 2:1 vertical
+    // subsampling bicubically while the unscaled path averages each 2 x 2 block, and libyuv's
+    // chroma coefficients are 8-bit: the two agree within two code values wherever the source is
+    // even around a chroma sample (flat areas, smooth gradients); at sharp colour edges they
+    // legitimately differ more.
+    const int w = out.width(), h = out.height();
+    const QRect fit = fast.fitted();
+    const auto *ya = reinterpret_cast<const uint8_t *>(a.constData());
+    const auto *yb = reinterpret_cast<const uint8_t *>(b.constData());
+    for (int i = 0; i < w * h; ++i)
+        QVERIFY2(qAbs(int(ya[i]) - int(yb[i])) <= 1,
+                 qPrintable(QString("luma %1 vs %2 at %3").arg(ya[i]).arg(yb[i]).arg(i)));
+    auto even = [&](int cx, int cy) {
+        // Source pixels of the 2 x 2 block and three more rows and columns around it.
+        const int sx = cx * 2 - fit.x(), sy = cy * 2 - fit.y();
+        int lo[3] = {255, 255, 255}, hi[3] = {0, 0, 0};
+        for (int y = sy - 3; y <= sy + 4; ++y)
+            for (int x = sx - 3; x <= sx + 4; ++x) {
+                if (x < 0 || y < 0 || x >= p.width || y >= p.height)
+                    continue;
+                const uint32_t c = p.at(x, y);
+                for (int k = 0; k < 3; ++k) {
+                    lo[k] = qMin(lo[k], int(c >> (8 * k) & 0xff));
+                    hi[k] = qMax(hi[k], int(c >> (8 * k) & 0xff));
+                }
+            }
+        return hi[0] - lo[0] <= 8 && hi[1] - lo[1] <= 8 && hi[2] - lo[2] <= 8;
+    };
+    int compared = 0;
+    for (int plane = 0; plane < 2; ++plane) {
+        const int base = w * h + plane * (w / 2) * (h / 2);
+        for (int cy = 0; cy < h / 2; ++cy)
+            for (int cx = 0; cx < w / 2; ++cx) {
+                const bool inside = fit.contains(cx * 2, cy * 2);
+                if (inside && !even(cx, cy))
+                    continue;
+                const int i = base + cy * (w / 2) + cx;
+                ++compared;
+                QVERIFY2(
+                    qAbs(int(ya[i]) - int(yb[i])) <= 2,
+                    qPrintable(QString("chroma %1 vs %2 at %3,%4").arg(ya[i]).arg(yb[i]).arg(cx).arg(cy)));
+            }
+    }
+    QVERIFY(compared > (w / 2) * (h / 2) / 4); // a good share of the chroma samples was compared
 }
 
 QTEST_GUILESS_MAIN(TestCaptureMath)

@@ -143,6 +143,7 @@ private slots:
     void opusSamples();
     void opusDepacketizer();
     void opusSenderTimestamps();
+    void senderStampsCaptureTime();
     void rtpHeader_data();
     void rtpHeader();
     void rtcpRoundTrip();
@@ -534,6 +535,46 @@ void TstRtpPayload::opusSenderTimestamps()
     QVERIFY(info.hasSenderReport);
     QCOMPARE(info.senderSsrc, first.ssrc);
     QCOMPARE(info.packetCount, 1u);
+}
+
+void TstRtpPayload::senderStampsCaptureTime()
+{
+    // Frames carry the instant they were captured, however late they are sent; the sender report
+    // maps the present instant, so capture time = report NTP - (report RTP - frame RTP) / clock.
+    CaptureTransport rtp, rtcp;
+    RtpSender sender(PayloadKind::H264);
+    sender.setPayloadType(127);
+    sender.setTransport(&rtp, &rtcp, nullptr);
+    const QByteArray au("\x00\x00\x00\x01\x65\x88\x84\x00", 8);
+    const uint64_t now = steadyMs();
+    const uint64_t ntpAtNow = ntpNow();
+    const QList<uint64_t> grabs = {now - 300, now - 266, now - 233};
+    for (uint64_t g : grabs)
+        QCOMPARE(sender.sendData(reinterpret_cast<const uint8_t *>(au.constData()), au.size(), g), 0);
+    QCOMPARE(rtp.sent.size(), grabs.size());
+    QList<uint32_t> stamps;
+    for (const QByteArray &d : rtp.sent) {
+        RtpHeader h;
+        QCOMPARE(parseRtp(reinterpret_cast<const uint8_t *>(d.constData()), d.size(), h), ParseStatus::Used);
+        stamps.append(h.timestamp);
+    }
+    QCOMPARE(stamps[1] - stamps[0], 34u * 90);
+    QCOMPARE(stamps[2] - stamps[0], 67u * 90);
+    QCOMPARE(rtcp.sent.size(), 1);
+    RtcpInfo info;
+    QCOMPARE(
+        parseRtcp(reinterpret_cast<const uint8_t *>(rtcp.sent[0].constData()), rtcp.sent[0].size(), info),
+        ParseStatus::Used);
+    QVERIFY(info.hasSenderReport);
+    // The report maps the send instant (about now), not the first frame's capture instant.
+    const int64_t reportAfterFirstMs = int64_t(info.rtpTimestamp - stamps[0]) / 90;
+    QVERIFY2(reportAfterFirstMs >= 300 && reportAfterFirstMs < 300 + 1000,
+             qPrintable(QString::number(reportAfterFirstMs)));
+    const int64_t ntpMs = int64_t(((info.ntp >> 32) * 1000) + (((info.ntp & 0xffffffffu) * 1000) >> 32));
+    const int64_t nowNtpMs = int64_t(((ntpAtNow >> 32) * 1000) + (((ntpAtNow & 0xffffffffu) * 1000) >> 32));
+    const int64_t firstCaptureNtpMs = ntpMs - reportAfterFirstMs;
+    QVERIFY2(qAbs(firstCaptureNtpMs - (nowNtpMs - 300)) <= 2,
+             qPrintable(QString::number(firstCaptureNtpMs - (nowNtpMs - 300))));
 }
 
 void TstRtpPayload::rtpHeader_data()
