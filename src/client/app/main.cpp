@@ -1,3 +1,4 @@
+#include "client/ui/QnFonts.h"
 #include "log/QnLog.h"
 #include "settings/COption.h"
 
@@ -13,6 +14,7 @@ int main(int argc, char *argv[])
     const QString settingsPath = COption::configPath(QString::fromLocal8Bit(argv[0]));
 
     QApplication app(argc, argv);
+    QnFonts::install();
     const QString logDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     QnLog::install(logDir + QStringLiteral("/QnLynClient.log"));
     qCInfo(lcApp) << "starting, settings at" << settingsPath;

@@ -1,0 +1,3 @@
+#include "client/ui/QnUiLog.h"
+
+Q_LOGGING_CATEGORY(lcUi, "qn.ui")

@@ -1,0 +1,32 @@
+// The screenshot program: qn_screenshots <dir> [name filter ...]
+// Run through scripts/screenshots, which starts a private X display with the CJK font set-up.
+#include "QnShooter.h"
+
+#include "client/ui/QnFonts.h"
+
+#include <QApplication>
+#include <QDir>
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("QnLynClient"));
+    QnFonts::install();
+    QStringList args = app.arguments().mid(1);
+    if (args.isEmpty()) {
+        std::fprintf(stderr, "usage: qn_screenshots <dir> [name filter ...]\n");
+        return 2;
+    }
+    const QString dir = args.takeFirst();
+    if (!QDir().mkpath(dir)) {
+        std::fprintf(stderr, "screenshots: cannot create %s\n", qPrintable(dir));
+        return 1;
+    }
+    QnShooter shooter(dir, args);
+    // Each window issue adds its own function here.
+    kitShots(shooter);
+    std::fprintf(stderr, "screenshots: %d written\n", int(shooter.written().size()));
+    return shooter.failed() ? 1 : 0;
+}
