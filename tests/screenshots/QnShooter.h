@@ -42,3 +42,6 @@ private:
 
 /// The shots of the window kit (toast, dialogs, splash, mask, loading, overlay, tool bar, file list).
 void kitShots(QnShooter &shooter);
+
+/// The shots of the login library (login dialog and pages, banner, avatar crop).
+void loginShots(QnShooter &shooter);

@@ -27,6 +27,7 @@ int main(int argc, char *argv[])
     QnShooter shooter(dir, args);
     // Each window issue adds its own function here.
     kitShots(shooter);
+    loginShots(shooter);
     std::fprintf(stderr, "screenshots: %d written\n", int(shooter.written().size()));
     return shooter.failed() ? 1 : 0;
 }
