@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPropertyAnimation>
 #include <QPushButton>
@@ -61,6 +62,18 @@ void click(QWidget *parent, const char *name)
 {
     if (auto *button = child<QAbstractButton>(parent, name))
         button->click();
+}
+
+/// A press of the left button on button (tab buttons act on press).
+void press(QAbstractButton *button)
+{
+    const QPoint centre = button->rect().center();
+    QMouseEvent down(QEvent::MouseButtonPress, centre, button->mapToGlobal(centre), Qt::LeftButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(button, &down);
+    QMouseEvent up(QEvent::MouseButtonRelease, centre, button->mapToGlobal(centre), Qt::LeftButton,
+                   Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(button, &up);
 }
 
 /// The dialog with its toast drawn over it where it shows on the screen.
@@ -193,8 +206,7 @@ void loginShots(QnShooter &s)
     if (qrTab &&
         (s.wants(QStringLiteral("LoginMain-qr-online")) || s.wants(QStringLiteral("LoginMain-qr-offline")))) {
         const QString before = cloud.lastQrId();
-        emit qrTab->pressed();
-        qrTab->setChecked(true);
+        press(qrTab);
         waitFor([&] { return cloud.lastQrId() != before && !session.qrCodeId().isEmpty(); });
         QnShooter::settle(200);
         if (s.wants(QStringLiteral("LoginMain-qr-online")))
@@ -209,7 +221,7 @@ void loginShots(QnShooter &s)
         }
         dialog.setNetworkState(true);
         session.stopQR();
-        emit child<QPushButton>(page, "btnAccount")->pressed();
+        press(child<QPushButton>(page, "btnAccount"));
         page->showAccountPage();
     }
 

@@ -97,7 +97,7 @@ void LoginWidget::buildForm()
     setStyleSheet(QLatin1String(kStyle));
 
     auto *column = new QVBoxLayout(this);
-    column->setContentsMargins(94, 0, 94, 24);
+    column->setContentsMargins(0, 0, 0, 24);
     column->setSpacing(0);
 
     auto *tabs = new QWidget(this);
@@ -135,7 +135,13 @@ void LoginWidget::buildForm()
     // Password page.
     m_pageAccount = new QWidget(m_stack);
     m_pageAccount->setObjectName(QStringLiteral("pageAccount"));
-    auto *account = new QVBoxLayout(m_pageAccount);
+    // The fields form one centred column as wide as the input rows.
+    auto *centre = new QHBoxLayout(m_pageAccount);
+    centre->setContentsMargins(0, 0, 0, 0);
+    auto *accountColumn = new QWidget(m_pageAccount);
+    accountColumn->setFixedWidth(427);
+    centre->addWidget(accountColumn, 0, Qt::AlignHCenter);
+    auto *account = new QVBoxLayout(accountColumn);
     account->setContentsMargins(0, 0, 0, 0);
     account->setSpacing(0);
     m_phone = new QLineEdit;
@@ -144,31 +150,31 @@ void LoginWidget::buildForm()
     m_phone->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]+$")), m_phone));
     m_phone->setMaxLength(11);
-    account->addWidget(inputRow(m_pageAccount, "widgetPhone", "labelPhone", m_phone), 0, Qt::AlignHCenter);
-    m_phoneErr = errorLabel(m_pageAccount, "labelPhoneErr");
+    account->addWidget(inputRow(accountColumn, "widgetPhone", "labelPhone", m_phone), 0, Qt::AlignHCenter);
+    m_phoneErr = errorLabel(accountColumn, "labelPhoneErr");
     account->addWidget(m_phoneErr);
     m_pwd = new PasswordLineEidt;
     m_pwd->setObjectName(QStringLiteral("lineEditPwd"));
     m_pwd->setPlaceholderText(QStringLiteral("请输入密码"));
     m_pwd->setMaxLength(16);
-    account->addWidget(inputRow(m_pageAccount, "widgetPwd", "labelPwd", m_pwd), 0, Qt::AlignHCenter);
-    m_pwdErr = errorLabel(m_pageAccount, "labelPwdErr");
+    account->addWidget(inputRow(accountColumn, "widgetPwd", "labelPwd", m_pwd), 0, Qt::AlignHCenter);
+    m_pwdErr = errorLabel(accountColumn, "labelPwdErr");
     account->addWidget(m_pwdErr);
     auto *options = new QHBoxLayout;
     options->setContentsMargins(0, 4, 0, 0);
-    m_remember = new QCheckBox(QStringLiteral("记住密码"), m_pageAccount);
+    m_remember = new QCheckBox(QStringLiteral("记住密码"), accountColumn);
     m_remember->setObjectName(QStringLiteral("checkBox"));
     m_remember->setFixedHeight(20);
     options->addWidget(m_remember);
     options->addStretch();
-    m_btnForget = new QPushButton(QStringLiteral("忘记密码"), m_pageAccount);
+    m_btnForget = new QPushButton(QStringLiteral("忘记密码"), accountColumn);
     m_btnForget->setObjectName(QStringLiteral("btnForgetPwd"));
     m_btnForget->setMinimumHeight(22);
     m_btnForget->setCursor(Qt::PointingHandCursor);
     options->addWidget(m_btnForget);
     account->addLayout(options);
     account->addSpacing(30);
-    m_btnLogin = new QPushButton(QStringLiteral("登录"), m_pageAccount);
+    m_btnLogin = new QPushButton(QStringLiteral("登录"), accountColumn);
     m_btnLogin->setObjectName(QStringLiteral("btnLogin"));
     m_btnLogin->setFixedSize(427, 50);
     m_btnLogin->setEnabled(false);
@@ -207,27 +213,30 @@ void LoginWidget::buildForm()
     m_stack->setCurrentWidget(m_pageAccount);
 
     // Links under the stack.
-    auto *links = new QHBoxLayout;
-    m_noAccount = new QLabel(QStringLiteral("还没有账号，"), this);
+    auto *linkRow = new QWidget(this);
+    linkRow->setFixedWidth(427);
+    auto *links = new QHBoxLayout(linkRow);
+    links->setContentsMargins(0, 0, 0, 0);
+    m_noAccount = new QLabel(QStringLiteral("还没有账号，"), linkRow);
     m_noAccount->setObjectName(QStringLiteral("label_2"));
-    m_btnRegister = new QPushButton(QStringLiteral("立即注册"), this);
+    m_btnRegister = new QPushButton(QStringLiteral("立即注册"), linkRow);
     m_btnRegister->setObjectName(QStringLiteral("btnRegister"));
     m_btnRegister->setCursor(Qt::PointingHandCursor);
     links->addStretch();
     links->addWidget(m_noAccount);
     links->addWidget(m_btnRegister);
-    auto *registerH5 = new QPushButton(QStringLiteral("注册"), this);
+    auto *registerH5 = new QPushButton(QStringLiteral("注册"), linkRow);
     registerH5->setObjectName(QStringLiteral("btnRegisterH5"));
     registerH5->setFixedSize(32, 22);
     registerH5->setCursor(Qt::PointingHandCursor);
-    auto *registerH51 = new QPushButton(this);
+    auto *registerH51 = new QPushButton(linkRow);
     registerH51->setObjectName(QStringLiteral("btnRegisterH51"));
     registerH51->setFixedSize(18, 22);
     registerH51->setCursor(Qt::PointingHandCursor);
     links->addWidget(registerH5);
     links->addWidget(registerH51);
     column->addStretch();
-    column->addLayout(links);
+    column->addWidget(linkRow, 0, Qt::AlignHCenter);
     m_phone->setFocus();
 }
 
