@@ -188,7 +188,7 @@ private Q_SLOTS:
         banner.render(&empty, QPoint(), QRegion(), QWidget::DrawChildren);
         QCOMPARE(QColor(empty.pixel(100, 300)), QColor(QStringLiteral("#D8D8D8")));
         QCOMPARE(qAlpha(empty.pixel(0, 0)), 0); // rounded corner
-        banner.onImageChangeTimeout(); // no pictures: the step changes nothing
+        banner.onImageChangeTimeout();          // no pictures: the step changes nothing
         QCOMPARE(banner.currentIndex(), 0);
         for (int i = 1; i <= 3; ++i)
             banner.addImage(QStringLiteral(":/RiDovud/res/banner/banner_%1.svg").arg(i));
