@@ -139,6 +139,10 @@
         <translation>上传头像</translation>
     </message>
     <message>
+        <source>The picture cannot be opened.</source>
+        <translation>图片无法打开，请选择其他图片</translation>
+    </message>
+    <message>
         <source>Cancel</source>
         <translation>取消</translation>
     </message>

@@ -56,3 +56,5 @@ void mediaShots(QnShooter &shooter);
 /// The shots of the client's account pages and dialogs (sign-in, registration and reset, agreement,
 /// personal centre, the edit dialogs, head button, crop).
 void accountShots(QnShooter &shooter);
+/// The shots of the login library (login dialog and pages, banner, avatar crop).
+void loginShots(QnShooter &shooter);

@@ -42,6 +42,7 @@ int main(int argc, char *argv[])
     desktopShots(shooter);
     mediaShots(shooter);
     accountShots(shooter);
+    loginShots(shooter);
     std::fprintf(stderr, "screenshots: %d written\n", int(shooter.written().size()));
     return shooter.failed() ? 1 : 0;
 }
