@@ -94,14 +94,15 @@ endfunction()
 
 # qn_component_library(<target> [LIBS ...]): a subsystem library assembled from its subfolders.
 # Each subfolder's CMakeLists adds its sources with target_sources(<target> PRIVATE ...) and its
-# own dependencies, so parts of one subsystem are built in separate folders. Includes are relative
-# to the subsystem folder ("settings/COption.h"). Without any part yet it is an interface target.
+# own dependencies, so parts of one subsystem are built in separate folders. Headers are included
+# from the one source root with the component's path ("common/settings/COption.h"); the library
+# exports no include folder of its own. Headers under an internal/ folder stay inside the
+# component (scripts/check-includes). Without any part yet it is an interface target.
 function(qn_component_library target)
   cmake_parse_arguments(C "" "" "LIBS" ${ARGN})
   file(GLOB parts ${CMAKE_CURRENT_SOURCE_DIR}/*/CMakeLists.txt)
   if(parts)
     add_library(${target} STATIC)
-    target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
     target_link_libraries(${target} PUBLIC ${C_LIBS})
     qn_add_subdirs(${CMAKE_CURRENT_SOURCE_DIR})
   else()

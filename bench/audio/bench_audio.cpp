@@ -4,10 +4,10 @@
 //
 // Run inside the test namespace (PulseAudio with the default null sink "cast_sink"):
 //   unshare -n bash -c 'source scripts/lib/test-env.sh; build/<dir>/bin/bench_audio [seconds]'
-#include "audio/QnAudioCaptrue.h"
-#include "h264/OpusCodec.h"
+#include "QnScreenShare/audio/QnAudioCaptrue.h"
+#include "QnScreenShare/h264/OpusCodec.h"
 
-#include "pulse/LoopbackSource.h"
+#include "platform/pulse/LoopbackSource.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -3,10 +3,10 @@
 //
 // Usage: bench_capture [frames]   (run through scripts/bench, which provides the Xvfb display)
 
-#include "screencapture/CursorDraw.h"
-#include "screencapture/I420Converter.h"
+#include "QnScreenShare/screencapture/CursorDraw.h"
+#include "QnScreenShare/screencapture/I420Converter.h"
 
-#include "QnScreenGrabber.h"
+#include "platform/x11/QnScreenGrabber.h"
 
 #include <QCoreApplication>
 #include <QProcess>

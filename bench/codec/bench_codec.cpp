@@ -1,5 +1,5 @@
 // Encode time per frame: H264Encoder against ffmpeg/libx264 with the same settings, same input.
-#include "h264/H264Encoder.h"
+#include "QnScreenShare/h264/H264Encoder.h"
 
 #include <QFile>
 #include <QProcess>

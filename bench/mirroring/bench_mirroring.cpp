@@ -10,8 +10,8 @@
 //   bench_mirroring --sink PORT FILE RTP sink on PORT (RTCP on PORT+1) writing one line per marked
 //                                    H.264 packet and per sender report to FILE
 
-#include "screencapture/ScreenCapture.h"
-#include "sender/QnLynSender.h"
+#include "QnScreenShare/screencapture/ScreenCapture.h"
+#include "QnScreenShare/sender/QnLynSender.h"
 
 #include <QCoreApplication>
 #include <QCursor>

@@ -1,6 +1,6 @@
 // Control envelope parsers and the handler of the peer's requests, fed arbitrary bytes.
-#include "http/QnLynControlEnvelope.h"
-#include "http/QnLynHttp.h"
+#include "lyn/control/QnLynControlEnvelope.h"
+#include "lyn/control/QnLynHttp.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
 // Fuzz target: one discovery datagram as the network delivers it, through the framing, the JSON
 // object parse and the receiver-record builder, with the invariants the discovery list relies on.
-#include "socket/QnLynSocket.h"
-#include "udp/QnDatagramFrame.h"
+#include "common/udp/QnDatagramFrame.h"
+#include "lyn/discovery/QnLynSocket.h"
 
 #include <QHostAddress>
 #include <QJsonObject>

@@ -1,6 +1,6 @@
 // Gateway frame parser: must never crash; every frame it accepts re-encodes to a frame that parses
 // to the same encoding.
-#include "gateway/QnGatewayProtocol.h"
+#include "platform/gateway/QnGatewayProtocol.h"
 
 #include <cstdint>
 #include <cstdlib>

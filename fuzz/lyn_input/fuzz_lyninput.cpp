@@ -2,8 +2,8 @@
 // recording injector into a two-screen layout. Every input gets a fresh input object: peer state
 // left by one input (touch contacts, positions) must not refuse the next one's, or coverage
 // narrows to the refusal paths.
-#include "input/QnLynInput.h"
-#include "xtest/QnFakeInputInjector.h"
+#include "lyn/input/QnLynInput.h"
+#include "platform/xtest/QnFakeInputInjector.h"
 
 #include <QByteArray>
 

@@ -1,5 +1,5 @@
 // Upload answers as a receiver may send them, against the generated names of a two-file upload.
-#include "upload/QnLynUploadAnswer.h"
+#include "lyn/upload/QnLynUploadAnswer.h"
 
 #include <cstddef>
 #include <cstdint>

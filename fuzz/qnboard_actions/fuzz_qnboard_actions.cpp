@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes to the overlay's received-batch path: parsing as qnboard::Actions, then
 // drawing, deleting, clearing, undoing and resetting on one long-lived board.
-#include "QnBrushObject.h"
-#include "QnGraphicsScene.h"
-#include "QnGraphicsView.h"
+#include "QnBrush/src/QnBrushObject.h"
+#include "platform/scene/QnGraphicsScene.h"
+#include "platform/scene/QnGraphicsView.h"
 
 #include <QApplication>
 #include <QByteArray>

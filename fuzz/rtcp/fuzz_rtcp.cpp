@@ -1,6 +1,6 @@
 // One datagram to the RTCP parser and to the sending and receiving endpoints' RTCP handling.
-#include "rtp/QnRtpRtcp.h"
-#include "rtp/Rtcp.h"
+#include "platform/rtp/QnRtpRtcp.h"
+#include "platform/rtp/Rtcp.h"
 
 #include <cstdlib>
 #include <memory>

@@ -1,9 +1,9 @@
 // Feeds datagram sequences to the H.264 depacketiser (through the RTP header parser) and to a
 // whole receiving endpoint; every unit handed on must be Annex B with 4-byte start codes.
-#include "DatagramSequence.h"
-#include "rtp/QnRtpRtcp.h"
-#include "rtp/RtpH264.h"
-#include "rtp/RtpPacket.h"
+#include "fuzz/rtp_h264/DatagramSequence.h"
+#include "platform/rtp/QnRtpRtcp.h"
+#include "platform/rtp/RtpH264.h"
+#include "platform/rtp/RtpPacket.h"
 
 #include <cstdlib>
 #include <memory>

@@ -1,8 +1,8 @@
 // Feeds datagram sequences to the Opus depacketiser and a whole Opus receiving endpoint.
-#include "../rtp_h264/DatagramSequence.h"
-#include "rtp/QnRtpRtcp.h"
-#include "rtp/RtpOpus.h"
-#include "rtp/RtpPacket.h"
+#include "fuzz/rtp_h264/DatagramSequence.h"
+#include "platform/rtp/QnRtpRtcp.h"
+#include "platform/rtp/RtpOpus.h"
+#include "platform/rtp/RtpPacket.h"
 
 #include <cstdlib>
 #include <memory>

@@ -1,9 +1,9 @@
 #include "SilentUpdateController/QnSilentUpdateController.h"
 
 #include "SilentUpdateController/QnUdpController.h"
+#include "common/settings/COption.h"
 #include "platform/system/QnElevation.h"
 #include "platform/system/QnProcessList.h"
-#include "settings/COption.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

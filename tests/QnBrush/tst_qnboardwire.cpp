@@ -1,5 +1,5 @@
-#include "QnBoardActions.h"
-#include "qnboard.pb.h"
+#include "QnBrush/qnboard.pb.h"
+#include "QnBrush/src/QnBoardActions.h"
 
 #include <google/protobuf/util/json_util.h>
 

@@ -1,12 +1,12 @@
-#include "DeVizCore.h"
-#include "QnBoardWire.h"
-#include "QnBrushObject.h"
-#include "QnGraphicsItem.h"
-#include "QnGraphicsScene.h"
-#include "QnGraphicsView.h"
-#include "QnRemoteAdaptor.h"
-#include "QnRemoteCore.h"
-#include "qnboard.pb.h"
+#include "QnBrush/qnboard.pb.h"
+#include "QnBrush/src/QnBrushObject.h"
+#include "QnBrush/src/QnRemoteAdaptor.h"
+#include "QnBrush/src/QnRemoteCore.h"
+#include "platform/scene/DeVizCore.h"
+#include "platform/scene/QnBoardWire.h"
+#include "platform/scene/QnGraphicsItem.h"
+#include "platform/scene/QnGraphicsScene.h"
+#include "platform/scene/QnGraphicsView.h"
 
 #include <QGraphicsRectItem>
 #include <QGuiApplication>

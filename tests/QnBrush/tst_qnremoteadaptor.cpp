@@ -1,5 +1,5 @@
-#include "QnRemoteAdaptor.h"
-#include "qnboard.pb.h"
+#include "QnBrush/qnboard.pb.h"
+#include "QnBrush/src/QnRemoteAdaptor.h"
 
 #include <QThread>
 #include <QtTest>

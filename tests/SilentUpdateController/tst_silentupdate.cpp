@@ -1,8 +1,8 @@
-#include "QnHttpFixture.h"
-#include "QnUpdaterServiceFixture.h"
 #include "SilentUpdateController/QnSilentUpdateController.h"
 #include "SilentUpdateController/QnUdpController.h"
 #include "platform/system/QnFakeElevation.h"
+#include "tests/fixtures/http/QnHttpFixture.h"
+#include "tests/fixtures/updater_service/QnUpdaterServiceFixture.h"
 
 #include <QFile>
 #include <QJsonDocument>

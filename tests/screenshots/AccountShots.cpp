@@ -1,6 +1,6 @@
 // Shots of the client's account pages and dialogs. Sample data only; nothing here touches the
 // network (no button that sends is pressed; states are typed in or set as a reply would set them).
-#include "QnShooter.h"
+#include "tests/screenshots/QnShooter.h"
 
 #include "client/ui/account/QnHeadImageCrop.h"
 #include "client/ui/account/QnLynHeadButton.h"

@@ -1,6 +1,6 @@
 // The desktop-sync window over a test pattern: normal, tool bar open, a stroke drawn, full screen.
 
-#include "QnShooter.h"
+#include "tests/screenshots/QnShooter.h"
 
 #include "QnBrush/src/QnBrushObject.h"
 #include "client/ui/QnLynDesktopTool.h"

@@ -1,5 +1,5 @@
 // Shots of the window kit. Sample data only; nothing here touches the network.
-#include "QnShooter.h"
+#include "tests/screenshots/QnShooter.h"
 
 #include "client/ui/QnAshWidget.h"
 #include "client/ui/QnFloatTip.h"

@@ -2,9 +2,8 @@
 // and offline, field and toast messages), the registration and password reset pages at each step,
 // the banner and the avatar crop. The account service is the loopback cloud fixture; remembered
 // passwords live in an in-memory credential store.
-#include "QnShooter.h"
+#include "tests/screenshots/QnShooter.h"
 
-#include "QnCloudFixture.h"
 #include "platform/keychain/QnFakeCredentialStore.h"
 #include "qnloginbase/src/Interface/AccountConfig.h"
 #include "qnloginbase/src/Interface/HttpSession.h"
@@ -15,6 +14,7 @@
 #include "qnloginbase/src/UI/PhoneCodePage.h"
 #include "qnloginbase/src/UI/QnImageClip.h"
 #include "resources/QnResources.h"
+#include "tests/fixtures/cloud/QnCloudFixture.h"
 
 #include <QAbstractButton>
 #include <QCoreApplication>

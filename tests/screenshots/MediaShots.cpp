@@ -1,5 +1,5 @@
 // Shots of the cover-flow browser and the media tile. Sample pictures drawn here; no network.
-#include "QnShooter.h"
+#include "tests/screenshots/QnShooter.h"
 
 #include "client/ui/coverflow/PictureFlow.h"
 #include "client/ui/media/QnVideoItem.h"

@@ -1,4 +1,4 @@
-#include "QnShooter.h"
+#include "tests/screenshots/QnShooter.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,5 +1,5 @@
 // Shots of the main sender window and its pages. Sample data only; nothing touches the network.
-#include "QnShooter.h"
+#include "tests/screenshots/QnShooter.h"
 
 #include "client/ui/sender/QnHomeWidget.h"
 #include "client/ui/sender/QnLynAboutWidget.h"

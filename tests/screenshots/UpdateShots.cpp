@@ -1,6 +1,6 @@
 // Shots of the update dialog. Sample data only; nothing here touches the network: the download
 // states are set on the dialog directly, and the updater gets a recording elevation.
-#include "QnShooter.h"
+#include "tests/screenshots/QnShooter.h"
 
 #include "client/ui/NcFramelessHelper.h"
 #include "platform/system/QnFakeElevation.h"

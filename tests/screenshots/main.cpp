@@ -1,6 +1,6 @@
 // The screenshot program: qn_screenshots <dir> [name filter ...]
 // Run through scripts/screenshots, which starts a private X display with the CJK font set-up.
-#include "QnShooter.h"
+#include "tests/screenshots/QnShooter.h"
 
 #include "client/ui/QnFonts.h"
 #include "resources/QnResources.h"

@@ -3,8 +3,8 @@
 // Shared set-up of the updater tests: private data and cache folders, a loopback cloud on the HTTP
 // fixture, a recording elevation, and counters in place of the program's end and message boxes.
 
-#include "QnHttpFixture.h"
 #include "platform/system/QnFakeElevation.h"
+#include "tests/fixtures/http/QnHttpFixture.h"
 #include "update/src/UpdateMain.h"
 
 #include <QCryptographicHash>

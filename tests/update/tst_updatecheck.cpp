@@ -1,4 +1,4 @@
-#include "UpdateTestEnv.h"
+#include "tests/update/UpdateTestEnv.h"
 #include "update/src/UpdateCheck.h"
 #include "update/src/UpdateFiles.h"
 

@@ -1,4 +1,4 @@
-#include "UpdateTestEnv.h"
+#include "tests/update/UpdateTestEnv.h"
 #include "update/src/Md5Check.h"
 #include "update/src/UpdateFiles.h"
 

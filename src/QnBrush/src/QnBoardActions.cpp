@@ -1,7 +1,7 @@
-#include "QnBoardActions.h"
+#include "QnBrush/src/QnBoardActions.h"
 
-#include "QnBoardWire.h"
-#include "qnboard.pb.h"
+#include "QnBrush/qnboard.pb.h"
+#include "platform/scene/QnBoardWire.h"
 
 #include <google/protobuf/util/json_util.h>
 

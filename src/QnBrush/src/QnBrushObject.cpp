@@ -1,13 +1,13 @@
-#include "QnBrushObject.h"
+#include "QnBrush/src/QnBrushObject.h"
 
-#include "DeVizCore.h"
-#include "QnBoardActions.h"
-#include "QnBoardWire.h"
-#include "QnGraphicsScene.h"
-#include "QnGraphicsView.h"
-#include "QnRemoteAdaptor.h"
-#include "QnRemoteCore.h"
-#include "qnboard.pb.h"
+#include "QnBrush/qnboard.pb.h"
+#include "QnBrush/src/QnBoardActions.h"
+#include "QnBrush/src/QnRemoteAdaptor.h"
+#include "QnBrush/src/QnRemoteCore.h"
+#include "platform/scene/DeVizCore.h"
+#include "platform/scene/QnBoardWire.h"
+#include "platform/scene/QnGraphicsScene.h"
+#include "platform/scene/QnGraphicsView.h"
 
 #include <QGuiApplication>
 #include <QJsonObject>

@@ -1,7 +1,7 @@
-#include "QnRemoteAdaptor.h"
+#include "QnBrush/src/QnRemoteAdaptor.h"
 
-#include "QnBoardActions.h"
-#include "qnboard.pb.h"
+#include "QnBrush/qnboard.pb.h"
+#include "QnBrush/src/QnBoardActions.h"
 
 #include <QDateTime>
 #include <QLoggingCategory>

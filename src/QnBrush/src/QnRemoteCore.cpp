@@ -1,9 +1,9 @@
-#include "QnRemoteCore.h"
+#include "QnBrush/src/QnRemoteCore.h"
 
-#include "QnBoardWire.h"
-#include "QnGraphicsItem.h"
-#include "QnGraphicsScene.h"
-#include "QnRemoteAdaptor.h"
+#include "QnBrush/src/QnRemoteAdaptor.h"
+#include "platform/scene/QnBoardWire.h"
+#include "platform/scene/QnGraphicsItem.h"
+#include "platform/scene/QnGraphicsScene.h"
 
 #include <QJsonObject>
 #include <QLoggingCategory>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "QnObjectCore.h"
+#include "platform/scene/QnObjectCore.h"
 
 #include <QList>
 #include <QObject>

@@ -1,6 +1,6 @@
-#include "audio/AudioCapture.h"
+#include "QnScreenShare/audio/AudioCapture.h"
 
-#include "audio/AudioMix.h"
+#include "QnScreenShare/audio/AudioMix.h"
 
 #include <QLoggingCategory>
 

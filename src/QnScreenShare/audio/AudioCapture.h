@@ -1,11 +1,11 @@
 #pragma once
 
-#include "audio/MicrophoneSink.h"
-#include "audio/PcmByteFifo.h"
-#include "audio/RtcSoundCardCapture.h"
-#include "timer/TaskTimer.h"
+#include "QnScreenShare/audio/MicrophoneSink.h"
+#include "QnScreenShare/audio/PcmByteFifo.h"
+#include "QnScreenShare/audio/RtcSoundCardCapture.h"
+#include "QnScreenShare/timer/TaskTimer.h"
 
-#include "pulse/AudioDevice.h"
+#include "platform/pulse/AudioDevice.h"
 
 #include <atomic>
 #include <deque>

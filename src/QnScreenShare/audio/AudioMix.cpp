@@ -1,4 +1,4 @@
-#include "audio/AudioMix.h"
+#include "QnScreenShare/audio/AudioMix.h"
 
 double mixPcm16(const int16_t *const *inputs, size_t count, size_t samples, int16_t *out)
 {

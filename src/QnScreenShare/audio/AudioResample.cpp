@@ -1,4 +1,4 @@
-#include "audio/AudioResample.h"
+#include "QnScreenShare/audio/AudioResample.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>

@@ -1,4 +1,4 @@
-#include "audio/MicrophoneSink.h"
+#include "QnScreenShare/audio/MicrophoneSink.h"
 
 #include <algorithm>
 #include <cstring>

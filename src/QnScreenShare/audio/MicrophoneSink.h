@@ -1,9 +1,9 @@
 #pragma once
 
-#include "audio/AudioResample.h"
-#include "audio/PcmBuf.h"
+#include "QnScreenShare/audio/AudioResample.h"
+#include "QnScreenShare/audio/PcmBuf.h"
 
-#include "pulse/AudioDevice.h"
+#include "platform/pulse/AudioDevice.h"
 
 #include <deque>
 #include <memory>

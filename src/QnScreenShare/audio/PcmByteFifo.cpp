@@ -1,4 +1,4 @@
-#include "audio/PcmByteFifo.h"
+#include "QnScreenShare/audio/PcmByteFifo.h"
 
 #include <algorithm>
 #include <cstring>

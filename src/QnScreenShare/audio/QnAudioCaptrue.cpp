@@ -1,4 +1,4 @@
-#include "audio/QnAudioCaptrue.h"
+#include "QnScreenShare/audio/QnAudioCaptrue.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "audio/AudioCapture.h"
-#include "timer/TaskTimer.h"
+#include "QnScreenShare/audio/AudioCapture.h"
+#include "QnScreenShare/timer/TaskTimer.h"
 
 #include <atomic>
 #include <functional>

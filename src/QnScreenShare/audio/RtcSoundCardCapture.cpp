@@ -1,4 +1,4 @@
-#include "audio/RtcSoundCardCapture.h"
+#include "QnScreenShare/audio/RtcSoundCardCapture.h"
 
 #include <QLoggingCategory>
 

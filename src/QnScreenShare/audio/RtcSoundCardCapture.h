@@ -1,8 +1,8 @@
 #pragma once
 
-#include "audio/AudioResample.h"
+#include "QnScreenShare/audio/AudioResample.h"
 
-#include "pulse/LoopbackSource.h"
+#include "platform/pulse/LoopbackSource.h"
 
 #include <atomic>
 #include <cstdint>

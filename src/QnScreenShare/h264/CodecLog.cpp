@@ -1,4 +1,4 @@
-#include "CodecLog.h"
+#include "QnScreenShare/h264/internal/CodecLog.h"
 
 #include <cstdarg>
 #include <cstdio>

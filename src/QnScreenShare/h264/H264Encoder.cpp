@@ -1,6 +1,6 @@
-#include "H264Encoder.h"
+#include "QnScreenShare/h264/H264Encoder.h"
 
-#include "CodecLog.h"
+#include "QnScreenShare/h264/internal/CodecLog.h"
 
 #include <algorithm>
 #include <cstdarg>

@@ -1,6 +1,6 @@
-#include "KRH264Decoder.h"
+#include "QnScreenShare/h264/KRH264Decoder.h"
 
-#include "CodecLog.h"
+#include "QnScreenShare/h264/internal/CodecLog.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "h264/RenderCallback.h"
+#include "QnScreenShare/h264/RenderCallback.h"
 
 #include <cstdint>
 #include <memory>

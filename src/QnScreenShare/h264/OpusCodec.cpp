@@ -1,6 +1,6 @@
-#include "OpusCodec.h"
+#include "QnScreenShare/h264/OpusCodec.h"
 
-#include "CodecLog.h"
+#include "QnScreenShare/h264/internal/CodecLog.h"
 
 #include <opus/opus.h>
 

@@ -1,6 +1,6 @@
-#include "receiver/QnLynServer.h"
+#include "QnScreenShare/receiver/QnLynServer.h"
 
-#include "rtp/QnRtpStreamIds.h"
+#include "QnScreenShare/streams/QnRtpStreamIds.h"
 
 #include <QLoggingCategory>
 

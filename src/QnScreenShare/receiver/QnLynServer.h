@@ -1,11 +1,11 @@
 #pragma once
 
-#include "h264/KRH264Decoder.h"
-#include "h264/OpusCodec.h"
-#include "h264/RenderCallback.h"
-#include "receiver/FrameQueue.h"
-#include "rtp/KRH264Stream.h"
-#include "rtp/KROpusStream.h"
+#include "QnScreenShare/h264/KRH264Decoder.h"
+#include "QnScreenShare/h264/OpusCodec.h"
+#include "QnScreenShare/h264/RenderCallback.h"
+#include "QnScreenShare/receiver/FrameQueue.h"
+#include "QnScreenShare/streams/KRH264Stream.h"
+#include "QnScreenShare/streams/KROpusStream.h"
 
 #include <QByteArray>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "screencapture/CaptureGeometry.h"
+#include "QnScreenShare/screencapture/CaptureGeometry.h"
 
 #include <cmath>
 

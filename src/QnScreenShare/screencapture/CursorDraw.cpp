@@ -1,4 +1,4 @@
-#include "screencapture/CursorDraw.h"
+#include "QnScreenShare/screencapture/CursorDraw.h"
 
 #include <algorithm>
 #include <cstring>

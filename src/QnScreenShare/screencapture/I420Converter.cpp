@@ -1,6 +1,6 @@
-#include "screencapture/I420Converter.h"
+#include "QnScreenShare/screencapture/I420Converter.h"
 
-#include "screencapture/CaptureGeometry.h"
+#include "QnScreenShare/screencapture/CaptureGeometry.h"
 
 #include <QLoggingCategory>
 

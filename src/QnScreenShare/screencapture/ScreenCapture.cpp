@@ -1,10 +1,10 @@
-#include "screencapture/ScreenCapture.h"
+#include "QnScreenShare/screencapture/ScreenCapture.h"
 
-#include "screencapture/CaptureGeometry.h"
-#include "screencapture/CursorDraw.h"
-#include "screencapture/I420Converter.h"
+#include "QnScreenShare/screencapture/CaptureGeometry.h"
+#include "QnScreenShare/screencapture/CursorDraw.h"
+#include "QnScreenShare/screencapture/I420Converter.h"
 
-#include "QnScreenGrabber.h"
+#include "platform/x11/QnScreenGrabber.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
-#include "sender/QnLynSender.h"
+#include "QnScreenShare/sender/QnLynSender.h"
 
-#include "h264/H264Encoder.h"
-#include "rtp/QnRtpStreamIds.h"
+#include "QnScreenShare/h264/H264Encoder.h"
+#include "QnScreenShare/streams/QnRtpStreamIds.h"
 
 #include <QLoggingCategory>
 

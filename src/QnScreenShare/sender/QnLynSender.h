@@ -1,10 +1,10 @@
 #pragma once
 
-#include "audio/QnAudioCaptrue.h"
-#include "h264/OpusCodec.h"
-#include "rtp/KRH264Stream.h"
-#include "rtp/KROpusStream.h"
-#include "screencapture/ScreenCapture.h"
+#include "QnScreenShare/audio/QnAudioCaptrue.h"
+#include "QnScreenShare/h264/OpusCodec.h"
+#include "QnScreenShare/screencapture/ScreenCapture.h"
+#include "QnScreenShare/streams/KRH264Stream.h"
+#include "QnScreenShare/streams/KROpusStream.h"
 
 #include <QObject>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "taskpool/ThreadPool.h"
+#include "QnScreenShare/taskpool/ThreadPool.h"
 
 #include <pthread.h>
 #include <stdexcept>

@@ -1,4 +1,4 @@
-#include "timer/TaskTimer.h"
+#include "QnScreenShare/timer/TaskTimer.h"
 
 #include <QLoggingCategory>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "timer/CPPTimeTask.h"
+#include "QnScreenShare/timer/CPPTimeTask.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,6 +1,6 @@
-#include "QnSignalClient.h"
+#include "QnSignal/client/QnSignalClient.h"
 
-#include "log/QnLog.h"
+#include "common/log/QnLog.h"
 
 #include <QLoggingCategory>
 #include <QMetaObject>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gateway/QnGatewayClient.h"
+#include "platform/gateway/QnGatewayClient.h"
 
 #include <QByteArray>
 #include <QMutex>

@@ -1,6 +1,6 @@
 #include "client/ui/QnFonts.h"
-#include "log/QnLog.h"
-#include "settings/COption.h"
+#include "common/log/QnLog.h"
+#include "common/settings/COption.h"
 
 #include <QApplication>
 #include <QStandardPaths>

@@ -1,16 +1,16 @@
 // Connecting to a receiver, the connection code, and the ends of a connection.
-#include "object/QnLynClientObject.h"
+#include "client/object/QnLynClientObject.h"
 
-#include "object/QnLynClientLog.h"
+#include "client/object/internal/QnLynClientLog.h"
 
-#include "log/QnLog.h"
+#include "common/log/QnLog.h"
 
-#include "QnSignalClient.h"
-#include "gateway/QnJsonScan.h"
-#include "http/QnLynHttp.h"
-#include "input/QnLynInput.h"
-#include "manager/QnLynManager.h"
-#include "videomodel/QnLynVideoModel.h"
+#include "QnSignal/client/QnSignalClient.h"
+#include "client/videomodel/QnLynVideoModel.h"
+#include "lyn/control/QnLynHttp.h"
+#include "lyn/input/QnLynInput.h"
+#include "lyn/manager/QnLynManager.h"
+#include "platform/gateway/QnJsonScan.h"
 
 #include <QJsonDocument>
 #include <QNetworkAccessManager>

@@ -1,15 +1,15 @@
 // Mirroring, desktop sync, uploads and the dispatch of what the receiver sends.
-#include "object/QnLynClientObject.h"
+#include "client/object/QnLynClientObject.h"
 
-#include "object/QnLynClientLog.h"
+#include "client/object/internal/QnLynClientLog.h"
 
-#include "log/QnLog.h"
+#include "common/log/QnLog.h"
 
-#include "QnSignalClient.h"
-#include "http/QnLynHttp.h"
-#include "input/QnLynInput.h"
-#include "manager/QnLynManager.h"
-#include "videomodel/QnLynVideoModel.h"
+#include "QnSignal/client/QnSignalClient.h"
+#include "client/videomodel/QnLynVideoModel.h"
+#include "lyn/control/QnLynHttp.h"
+#include "lyn/input/QnLynInput.h"
+#include "lyn/manager/QnLynManager.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -1,15 +1,15 @@
-#include "object/QnLynClientObject.h"
+#include "client/object/QnLynClientObject.h"
 
-#include "object/QnLynClientLog.h"
+#include "client/object/internal/QnLynClientLog.h"
 
-#include "QnSignalClient.h"
-#include "http/QnLynHttp.h"
-#include "input/QnLynInput.h"
-#include "manager/QnLynManager.h"
-#include "network/ScreenUtil.h"
-#include "pulse/PcmOutput.h"
-#include "videomodel/QnLynVideoModel.h"
-#include "volume/CVolumeCtrl.h"
+#include "QnSignal/client/QnSignalClient.h"
+#include "client/videomodel/QnLynVideoModel.h"
+#include "common/network/ScreenUtil.h"
+#include "common/volume/CVolumeCtrl.h"
+#include "lyn/control/QnLynHttp.h"
+#include "lyn/input/QnLynInput.h"
+#include "lyn/manager/QnLynManager.h"
+#include "platform/pulse/PcmOutput.h"
 
 #include <QGuiApplication>
 #include <QNetworkAccessManager>

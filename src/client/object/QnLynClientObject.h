@@ -1,9 +1,9 @@
 #pragma once
 
-#include "gateway/QnGatewayClient.h"
-#include "network/NetworkInfo.h"
-#include "network/RtcNetworkDeviceNotify.h"
-#include "socket/QnLynSocket.h"
+#include "common/network/NetworkInfo.h"
+#include "common/network/RtcNetworkDeviceNotify.h"
+#include "lyn/discovery/QnLynSocket.h"
+#include "platform/gateway/QnGatewayClient.h"
 
 #include <QByteArray>
 #include <QJsonObject>

@@ -1,6 +1,6 @@
 #include "client/ui/QnFonts.h"
 
-#include "client/ui/QnUiLog.h"
+#include "client/ui/internal/QnUiLog.h"
 
 #include <QFont>
 #include <QFontDatabase>

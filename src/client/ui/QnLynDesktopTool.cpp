@@ -1,7 +1,7 @@
 #include "client/ui/QnLynDesktopTool.h"
 
 #include "client/ui/QnLynPenTool.h"
-#include "client/ui/QnUiLog.h"
+#include "client/ui/internal/QnUiLog.h"
 
 #include <QButtonGroup>
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
 #include "client/ui/QnLynPenTool.h"
 
-#include "client/ui/QnUiLog.h"
+#include "client/ui/internal/QnUiLog.h"
 
 #include <QButtonGroup>
 #include <QMouseEvent>

@@ -1,3 +1,3 @@
-#include "client/ui/QnUiLog.h"
+#include "client/ui/internal/QnUiLog.h"
 
 Q_LOGGING_CATEGORY(lcUi, "qn.ui")

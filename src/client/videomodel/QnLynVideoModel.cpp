@@ -1,4 +1,4 @@
-#include "videomodel/QnLynVideoModel.h"
+#include "client/videomodel/QnLynVideoModel.h"
 
 QnLynVideoModel::QnLynVideoModel(QObject *parent) : QAbstractListModel(parent) {}
 

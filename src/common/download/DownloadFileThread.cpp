@@ -1,4 +1,4 @@
-#include "download/DownloadFileThread.h"
+#include "common/download/DownloadFileThread.h"
 
 #include <QDir>
 #include <QFile>

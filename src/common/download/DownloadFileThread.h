@@ -1,6 +1,6 @@
 #pragma once
 
-#include "http/HttpResult.h"
+#include "common/http/HttpResult.h"
 
 #include <QList>
 #include <QMap>

@@ -1,6 +1,6 @@
-#include "http/QnLynInterNetWorkManager.h"
+#include "common/http/QnLynInterNetWorkManager.h"
 
-#include "settings/COption.h"
+#include "common/settings/COption.h"
 
 #include <QFile>
 #include <QFileInfo>

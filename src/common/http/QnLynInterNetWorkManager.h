@@ -1,7 +1,7 @@
 #pragma once
 
-#include "download/DownloadFileThread.h"
-#include "http/HttpResult.h"
+#include "common/download/DownloadFileThread.h"
+#include "common/http/HttpResult.h"
 
 #include <QJsonObject>
 #include <QObject>

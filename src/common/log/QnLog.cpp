@@ -1,4 +1,4 @@
-#include "log/QnLog.h"
+#include "common/log/QnLog.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "network/RtcNetworkDeviceNotify.h"
+#include "common/network/RtcNetworkDeviceNotify.h"
 
-#include "net/QnNetAdapter.h"
-#include "net/QnNetLinkMonitor.h"
+#include "platform/net/QnNetAdapter.h"
+#include "platform/net/QnNetLinkMonitor.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>

@@ -1,6 +1,6 @@
-#include "network/ScreenUtil.h"
+#include "common/network/ScreenUtil.h"
 
-#include "net/QnNetAdapter.h"
+#include "platform/net/QnNetAdapter.h"
 
 #include <QHostInfo>
 #include <QLoggingCategory>

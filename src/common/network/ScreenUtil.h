@@ -1,6 +1,6 @@
 #pragma once
 
-#include "network/NetworkInfo.h"
+#include "common/network/NetworkInfo.h"
 
 #include <map>
 #include <string>

@@ -1,4 +1,4 @@
-#include "settings/COption.h"
+#include "common/settings/COption.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>

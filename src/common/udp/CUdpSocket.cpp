@@ -1,6 +1,6 @@
-#include "udp/CUdpSocket.h"
+#include "common/udp/CUdpSocket.h"
 
-#include "udp/QnDatagramFrame.h"
+#include "common/udp/QnDatagramFrame.h"
 
 #include <QLoggingCategory>
 #include <QNetworkInterface>

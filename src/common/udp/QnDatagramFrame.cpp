@@ -1,4 +1,4 @@
-#include "udp/QnDatagramFrame.h"
+#include "common/udp/QnDatagramFrame.h"
 
 #include <QtEndian>
 

@@ -1,6 +1,6 @@
-#include "volume/CVolumeCtrl.h"
+#include "common/volume/CVolumeCtrl.h"
 
-#include "volume/QnVolumeWatcher.h"
+#include "platform/volume/QnVolumeWatcher.h"
 
 CVolumeCtrl::CVolumeCtrl(Callback callback, void *context)
     : CVolumeCtrl(callback, context, QnVolumeWatcherOptions{})

@@ -1,7 +1,7 @@
-#include "input/QnLynInput.h"
+#include "lyn/input/QnLynInput.h"
 
-#include "input/QnLynInputLog.h"
-#include "xtest/QnInputInjector.h"
+#include "lyn/input/internal/QnLynInputLog.h"
+#include "platform/xtest/QnInputInjector.h"
 
 #include <QEvent>
 #include <QGuiApplication>

@@ -1,12 +1,12 @@
 // Receipt side of QnLynInput: messages from the connected receiver injected into this PC.
-#include "input/QnLynInput.h"
+#include "lyn/input/QnLynInput.h"
 
-#include "log/QnLog.h"
+#include "common/log/QnLog.h"
 
-#include "gateway/QnJsonScan.h"
+#include "platform/gateway/QnJsonScan.h"
 
-#include "input/QnLynInputLog.h"
-#include "xtest/QnInputInjector.h"
+#include "lyn/input/internal/QnLynInputLog.h"
+#include "platform/xtest/QnInputInjector.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,9 +1,9 @@
-#include "manager/QnLynManager.h"
+#include "lyn/manager/QnLynManager.h"
 
-#include "log/QnLog.h"
+#include "common/log/QnLog.h"
 
-#include "sender/QnLynSender.h"
-#include "taskpool/ThreadPool.h"
+#include "QnScreenShare/sender/QnLynSender.h"
+#include "QnScreenShare/taskpool/ThreadPool.h"
 
 #include <QLoggingCategory>
 #include <QThread>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "receiver/QnLynServer.h"
+#include "QnScreenShare/receiver/QnLynServer.h"
 
 #include <QHash>
 #include <QObject>

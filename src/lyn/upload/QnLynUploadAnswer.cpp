@@ -1,6 +1,6 @@
-#include "upload/QnLynUploadAnswer.h"
+#include "lyn/upload/QnLynUploadAnswer.h"
 
-#include "gateway/QnJsonScan.h"
+#include "platform/gateway/QnJsonScan.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

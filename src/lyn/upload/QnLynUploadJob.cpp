@@ -1,7 +1,7 @@
-#include "upload/QnLynUploadJob.h"
+#include "lyn/upload/QnLynUploadJob.h"
 
-#include "settings/COption.h"
-#include "upload/QnLynUploadAnswer.h"
+#include "common/settings/COption.h"
+#include "lyn/upload/QnLynUploadAnswer.h"
 
 #include <QFile>
 #include <QFileInfo>

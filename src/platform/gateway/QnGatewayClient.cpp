@@ -1,4 +1,4 @@
-#include "gateway/QnGatewayClient.h"
+#include "platform/gateway/QnGatewayClient.h"
 
 #include <QElapsedTimer>
 #include <QHash>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gateway/QnGatewayProtocol.h"
+#include "platform/gateway/QnGatewayProtocol.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "gateway/QnGatewayProtocol.h"
+#include "platform/gateway/QnGatewayProtocol.h"
 
-#include "gateway/QnJsonScan.h"
+#include "platform/gateway/QnJsonScan.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -1,4 +1,4 @@
-#include "gateway/QnJsonScan.h"
+#include "platform/gateway/QnJsonScan.h"
 
 #include <QSet>
 #include <QString>

@@ -1,8 +1,8 @@
 // Linux backend of the adapter list: QNetworkInterface for names, flags and addresses, ethtool for
 // the driver, /sys/class/net for device kind and operational state, the route table for gateways,
 // NetworkManager (QnNetWifiName.h) for the Wi-Fi network name.
-#include "QnNetAdapter.h"
-#include "QnNetWifiName.h"
+#include "platform/net/QnNetAdapter.h"
+#include "platform/net/QnNetWifiName.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
 // rtnetlink backend of the link monitor.
-#include "QnNetLinkMonitor.h"
+#include "platform/net/QnNetLinkMonitor.h"
 
 #include <QLoggingCategory>
 #include <QSocketNotifier>

@@ -1,5 +1,5 @@
 // Wi-Fi network name from NetworkManager over the system D-Bus.
-#include "QnNetWifiName.h"
+#include "platform/net/QnNetWifiName.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

@@ -1,8 +1,8 @@
 // AudioDevice on PulseAudio: one record and one playback stream on a threaded main loop that
 // reconnects by itself; the streams are made again when the server returns.
-#include "pulse/AudioDevice.h"
-#include "pulse/PulseConnection.h"
-#include "pulse/PulseDeviceControl.h"
+#include "platform/pulse/AudioDevice.h"
+#include "platform/pulse/PulseConnection.h"
+#include "platform/pulse/PulseDeviceControl.h"
 
 #include <pulse/introspect.h>
 #include <pulse/rtclock.h>

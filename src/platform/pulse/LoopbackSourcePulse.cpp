@@ -1,7 +1,7 @@
 // LoopbackSource on PulseAudio: a record stream on the default sink's monitor source, on a
 // threaded main loop that reconnects by itself when the server goes away.
-#include "pulse/LoopbackSource.h"
-#include "pulse/PulseConnection.h"
+#include "platform/pulse/LoopbackSource.h"
+#include "platform/pulse/PulseConnection.h"
 
 #include <pulse/introspect.h>
 

@@ -1,5 +1,5 @@
-#include "pulse/PcmOutput.h"
-#include "pulse/PulseConnection.h"
+#include "platform/pulse/PcmOutput.h"
+#include "platform/pulse/PulseConnection.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pulse/AudioDevice.h"
+#include "platform/pulse/AudioDevice.h"
 
 #include <cstdint>
 #include <deque>

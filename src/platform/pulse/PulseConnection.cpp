@@ -1,4 +1,4 @@
-#include "pulse/PulseConnection.h"
+#include "platform/pulse/PulseConnection.h"
 
 #include <pulse/error.h>
 #include <pulse/rtclock.h>

@@ -1,4 +1,4 @@
-#include "pulse/PulseDeviceControl.h"
+#include "platform/pulse/PulseDeviceControl.h"
 
 #include <pulse/introspect.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pulse/PulseConnection.h"
+#include "platform/pulse/PulseConnection.h"
 
 #include <pulse/volume.h>
 

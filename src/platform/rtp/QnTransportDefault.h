@@ -1,7 +1,7 @@
 #pragma once
 
-#include "QnRtpRtcp.h"
 #include "common/log/QnLogLimiter.h"
+#include "platform/rtp/QnRtpRtcp.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "QnTransportDefault.h"
+#include "platform/rtp/QnTransportDefault.h"
 
-#include "RtpLog.h"
-#include "RtpPacket.h"
+#include "platform/rtp/RtpPacket.h"
+#include "platform/rtp/internal/RtpLog.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "Rtcp.h"
+#include "platform/rtp/Rtcp.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RtpPacket.h"
+#include "platform/rtp/RtpPacket.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
-#include "RtpH264.h"
+#include "platform/rtp/RtpH264.h"
 
-#include "RtpPacket.h"
+#include "platform/rtp/RtpPacket.h"
 
 #include <algorithm>
 #include <cstring>

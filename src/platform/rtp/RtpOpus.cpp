@@ -1,4 +1,4 @@
-#include "RtpOpus.h"
+#include "platform/rtp/RtpOpus.h"
 
 namespace qnrtp {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RtpReorder.h"
+#include "platform/rtp/RtpReorder.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "RtpPacket.h"
+#include "platform/rtp/RtpPacket.h"
 
 #include <chrono>
 #include <mutex>

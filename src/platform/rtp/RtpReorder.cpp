@@ -1,4 +1,4 @@
-#include "RtpReorder.h"
+#include "platform/rtp/RtpReorder.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
-#include "RtpSession.h"
+#include "platform/rtp/RtpSession.h"
 
-#include "Rtcp.h"
-#include "RtpLog.h"
-#include "RtpPacket.h"
+#include "platform/rtp/Rtcp.h"
+#include "platform/rtp/RtpPacket.h"
+#include "platform/rtp/internal/RtpLog.h"
 
 #include <chrono>
 #include <cmath>

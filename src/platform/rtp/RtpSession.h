@@ -1,9 +1,9 @@
 #pragma once
 
-#include "QnRtpRtcp.h"
-#include "Rtcp.h"
-#include "RtpH264.h"
-#include "RtpOpus.h"
+#include "platform/rtp/QnRtpRtcp.h"
+#include "platform/rtp/Rtcp.h"
+#include "platform/rtp/RtpH264.h"
+#include "platform/rtp/RtpOpus.h"
 
 #include <memory>
 #include <mutex>

@@ -1,9 +1,9 @@
-#include "DeVizCore.h"
+#include "platform/scene/DeVizCore.h"
 
-#include "QnBoardWire.h"
-#include "QnGraphicsItem.h"
-#include "QnGraphicsScene.h"
-#include "QnSceneCommands.h"
+#include "platform/scene/QnBoardWire.h"
+#include "platform/scene/QnGraphicsItem.h"
+#include "platform/scene/QnGraphicsScene.h"
+#include "platform/scene/QnSceneCommands.h"
 
 #include <QJsonObject>
 #include <QLoggingCategory>

@@ -1,4 +1,4 @@
-#include "QnBoardWire.h"
+#include "platform/scene/QnBoardWire.h"
 
 namespace QnBoardWire {
 

@@ -1,7 +1,7 @@
-#include "QnGraphicsItem.h"
+#include "platform/scene/QnGraphicsItem.h"
 
-#include "QnGraphicsScene.h"
-#include "QnSceneCommands.h"
+#include "platform/scene/QnGraphicsScene.h"
+#include "platform/scene/QnSceneCommands.h"
 
 #include <QUndoStack>
 

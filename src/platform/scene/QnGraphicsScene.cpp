@@ -1,7 +1,7 @@
-#include "QnGraphicsScene.h"
+#include "platform/scene/QnGraphicsScene.h"
 
-#include "QnObjectCore.h"
-#include "QnSceneCommands.h"
+#include "platform/scene/QnObjectCore.h"
+#include "platform/scene/QnSceneCommands.h"
 
 #include <QLoggingCategory>
 #include <QUndoStack>

@@ -1,8 +1,8 @@
-#include "QnGraphicsView.h"
+#include "platform/scene/QnGraphicsView.h"
 
-#include "QnBoardWire.h"
-#include "QnGraphicsItem.h"
-#include "QnGraphicsScene.h"
+#include "platform/scene/QnBoardWire.h"
+#include "platform/scene/QnGraphicsItem.h"
+#include "platform/scene/QnGraphicsScene.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

@@ -1,7 +1,7 @@
-#include "QnObjectCore.h"
+#include "platform/scene/QnObjectCore.h"
 
-#include "QnGraphicsItem.h"
-#include "QnGraphicsScene.h"
+#include "platform/scene/QnGraphicsItem.h"
+#include "platform/scene/QnGraphicsScene.h"
 
 QnObjectCore::QnObjectCore() = default;
 

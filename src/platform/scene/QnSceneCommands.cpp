@@ -1,6 +1,6 @@
-#include "QnSceneCommands.h"
+#include "platform/scene/QnSceneCommands.h"
 
-#include "QnGraphicsScene.h"
+#include "platform/scene/QnGraphicsScene.h"
 
 QnAddItemCommand::QnAddItemCommand(QnCoreGraphicsScene *scene, QGraphicsItem *item, const QString &text)
     : QUndoCommand(text), m_scene(scene), m_item(item)

@@ -1,6 +1,6 @@
 // PulseAudio backend of the volume watcher: a threaded main loop subscribed to sink and server
 // events, following the default sink.
-#include "QnVolumeWatcher.h"
+#include "platform/volume/QnVolumeWatcher.h"
 
 #include <QLoggingCategory>
 

@@ -1,4 +1,4 @@
-#include "XcbCommon.h"
+#include "platform/x11/internal/XcbCommon.h"
 
 #include <xcb/shm.h>
 #include <xcb/xfixes.h>

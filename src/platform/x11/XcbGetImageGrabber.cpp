@@ -1,6 +1,6 @@
 // Plain GetImage backend: the picture travels through the X connection; works on any server.
 
-#include "XcbCommon.h"
+#include "platform/x11/internal/XcbCommon.h"
 
 namespace QnX11 {
 

@@ -1,6 +1,6 @@
 // MIT-SHM backend: the server writes each picture straight into a System V shared segment.
 
-#include "XcbCommon.h"
+#include "platform/x11/internal/XcbCommon.h"
 
 #include <xcb/shm.h>
 

@@ -1,4 +1,4 @@
-#include "xtest/QnFakeInputInjector.h"
+#include "platform/xtest/QnFakeInputInjector.h"
 
 #include <QMutexLocker>
 

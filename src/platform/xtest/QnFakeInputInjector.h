@@ -1,6 +1,6 @@
 #pragma once
 
-#include "xtest/QnInputInjector.h"
+#include "platform/xtest/QnInputInjector.h"
 
 #include <QMutex>
 #include <QStringList>

@@ -1,3 +1,3 @@
-#include "xtest/QnInputInjector.h"
+#include "platform/xtest/QnInputInjector.h"
 
 QnInputInjector::~QnInputInjector() = default;

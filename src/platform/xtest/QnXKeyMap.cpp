@@ -1,4 +1,4 @@
-#include "xtest/QnXKeyMap.h"
+#include "platform/xtest/QnXKeyMap.h"
 
 #include <Qt>
 

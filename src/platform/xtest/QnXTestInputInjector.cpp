@@ -1,6 +1,6 @@
-#include "xtest/QnXTestInputInjector.h"
+#include "platform/xtest/QnXTestInputInjector.h"
 
-#include "xtest/QnXKeyMap.h"
+#include "platform/xtest/QnXKeyMap.h"
 
 #include <QLoggingCategory>
 #include <QVector>

@@ -1,8 +1,8 @@
 #include "update/src/UpdateMain.h"
 
-#include "http/QnLynInterNetWorkManager.h"
+#include "common/http/QnLynInterNetWorkManager.h"
+#include "common/settings/COption.h"
 #include "platform/system/QnElevation.h"
-#include "settings/COption.h"
 #include "update/src/Md5Check.h"
 #include "update/src/UpdateDownloader.h"
 #include "update/src/UpdateFiles.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pulse/AudioDevice.h"
+#include "platform/pulse/AudioDevice.h"
 
 // A recording device that reports 48000 Hz stereo to its transport and records nothing by itself:
 // the test delivers blocks through the transport.

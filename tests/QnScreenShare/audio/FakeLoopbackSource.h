@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pulse/LoopbackSource.h"
+#include "platform/pulse/LoopbackSource.h"
 
 #include <vector>
 

@@ -1,15 +1,15 @@
-#include "FakeAudioDevice.h"
-#include "FakeLoopbackSource.h"
+#include "tests/QnScreenShare/audio/FakeAudioDevice.h"
+#include "tests/QnScreenShare/audio/FakeLoopbackSource.h"
 
-#include "../../fixtures/pulse/PrivatePulse.h"
+#include "tests/fixtures/pulse/PrivatePulse.h"
 
-#include "audio/AudioCapture.h"
-#include "audio/AudioMix.h"
-#include "audio/AudioResample.h"
-#include "audio/MicrophoneSink.h"
-#include "audio/PcmByteFifo.h"
-#include "audio/QnAudioCaptrue.h"
-#include "audio/RtcSoundCardCapture.h"
+#include "QnScreenShare/audio/AudioCapture.h"
+#include "QnScreenShare/audio/AudioMix.h"
+#include "QnScreenShare/audio/AudioResample.h"
+#include "QnScreenShare/audio/MicrophoneSink.h"
+#include "QnScreenShare/audio/PcmByteFifo.h"
+#include "QnScreenShare/audio/QnAudioCaptrue.h"
+#include "QnScreenShare/audio/RtcSoundCardCapture.h"
 
 #include <QDir>
 #include <QElapsedTimer>

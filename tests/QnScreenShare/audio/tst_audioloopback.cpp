@@ -1,12 +1,12 @@
 // The sender's audio chain against a real PulseAudio: the test environment's daemon (null sink
 // "cast_sink" as default output) and daemons of the test's own for other device formats and for
 // the server going away.
-#include "../../fixtures/pulse/PrivatePulse.h"
-#include "QnTestSkip.h"
+#include "tests/fixtures/pulse/PrivatePulse.h"
+#include "tests/fixtures/support/QnTestSkip.h"
 
-#include "audio/QnAudioCaptrue.h"
+#include "QnScreenShare/audio/QnAudioCaptrue.h"
 
-#include "pulse/PcmOutput.h"
+#include "platform/pulse/PcmOutput.h"
 
 #include <QElapsedTimer>
 #include <QProcess>

@@ -1,7 +1,7 @@
 // x264 encoder, libavcodec decoder and libopus wrappers with real data.
-#include "h264/H264Encoder.h"
-#include "h264/KRH264Decoder.h"
-#include "h264/OpusCodec.h"
+#include "QnScreenShare/h264/H264Encoder.h"
+#include "QnScreenShare/h264/KRH264Decoder.h"
+#include "QnScreenShare/h264/OpusCodec.h"
 
 #include <QtTest>
 

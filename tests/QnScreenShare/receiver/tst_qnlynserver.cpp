@@ -1,6 +1,6 @@
-#include "../mediatest/MediaTestUtil.h"
-#include "QnTestSkip.h"
-#include "receiver/QnLynServer.h"
+#include "QnScreenShare/receiver/QnLynServer.h"
+#include "tests/QnScreenShare/mediatest/MediaTestUtil.h"
+#include "tests/fixtures/support/QnTestSkip.h"
 
 #include <QSignalSpy>
 #include <QtTest>

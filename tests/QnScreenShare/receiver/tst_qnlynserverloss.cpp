@@ -1,10 +1,10 @@
 // Desktop sync under packet loss, against real peers: ffmpeg sends H.264 (720p; 360p in sanitizer builds) and
 // Opus through the loss relay (fixed seed); the very same impaired datagrams reach our receiving pipeline and
 // ffmpeg's own receiver (the relay's mirror), so both decode exactly the same losses.
-#include "../mediatest/MediaTestUtil.h"
-#include "LossRelay.h"
-#include "QnTestSkip.h"
-#include "receiver/QnLynServer.h"
+#include "QnScreenShare/receiver/QnLynServer.h"
+#include "tests/QnScreenShare/mediatest/MediaTestUtil.h"
+#include "tests/fixtures/lossrelay/LossRelay.h"
+#include "tests/fixtures/support/QnTestSkip.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
-#include "screencapture/CaptureGeometry.h"
-#include "screencapture/CursorDraw.h"
-#include "screencapture/I420Converter.h"
+#include "QnScreenShare/screencapture/CaptureGeometry.h"
+#include "QnScreenShare/screencapture/CursorDraw.h"
+#include "QnScreenShare/screencapture/I420Converter.h"
 
 #include <QtTest>
 

@@ -1,6 +1,6 @@
-#include "screencapture/ScreenCapture.h"
+#include "QnScreenShare/screencapture/ScreenCapture.h"
 
-#include "XvfbServer.h"
+#include "tests/platform/x11/XvfbServer.h"
 
 #include <QScreen>
 #include <QSettings>

@@ -1,10 +1,10 @@
-#include "../mediatest/MediaTestUtil.h"
-#include "LossRelay.h"
-#include "QnTestSkip.h"
-#include "receiver/QnLynServer.h"
-#include "rtp/Rtcp.h"
-#include "rtp/RtpPacket.h"
-#include "sender/QnLynSender.h"
+#include "QnScreenShare/receiver/QnLynServer.h"
+#include "QnScreenShare/sender/QnLynSender.h"
+#include "platform/rtp/Rtcp.h"
+#include "platform/rtp/RtpPacket.h"
+#include "tests/QnScreenShare/mediatest/MediaTestUtil.h"
+#include "tests/fixtures/lossrelay/LossRelay.h"
+#include "tests/fixtures/support/QnTestSkip.h"
 
 #include <QElapsedTimer>
 

@@ -1,7 +1,7 @@
 // QnSignalClient against the gateway server, with a simulated room member as its peer.
-#include "QnSignalClient.h"
-#include "QnSimGatewayMember.h"
-#include "gateway/QnGatewayServer.h"
+#include "QnSignal/client/QnSignalClient.h"
+#include "tests/fixtures/gateway/QnGatewayServer.h"
+#include "tests/fixtures/receiver_sim/control/QnSimGatewayMember.h"
 
 #include <QtTest>
 

@@ -3,14 +3,14 @@
 // Shared set-up of the client-object tests: a client wired to a recording input injector and a
 // private task pool, talking to the receiver simulator's control side over a loopback gateway.
 
-#include "QnSignalClient.h"
-#include "QnSimControl.h"
-#include "gateway/QnGatewayServer.h"
-#include "http/QnLynHttp.h"
-#include "input/QnLynInput.h"
-#include "object/QnLynClientObject.h"
-#include "taskpool/ThreadPool.h"
-#include "xtest/QnFakeInputInjector.h"
+#include "QnScreenShare/taskpool/ThreadPool.h"
+#include "QnSignal/client/QnSignalClient.h"
+#include "client/object/QnLynClientObject.h"
+#include "lyn/control/QnLynHttp.h"
+#include "lyn/input/QnLynInput.h"
+#include "platform/xtest/QnFakeInputInjector.h"
+#include "tests/fixtures/gateway/QnGatewayServer.h"
+#include "tests/fixtures/receiver_sim/control/QnSimControl.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>

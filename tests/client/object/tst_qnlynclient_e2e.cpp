@@ -2,20 +2,20 @@
 // (gateway, control answers, discovery, HTTP) in its own namespace, the client object with the real
 // media pipeline in the test's. ffmpeg, started in the receiver's namespace, decodes our mirroring
 // stream and sends the desktop-sync stream.
-#include "../../QnScreenShare/mediatest/MediaTestUtil.h"
-#include "QnSignalClient.h"
-#include "QnSimNetns.h"
-#include "QnSimReceiver.h"
-#include "QnTestSkip.h"
-#include "gateway/QnGatewayServer.h"
-#include "http/QnLynHttp.h"
-#include "input/QnLynInput.h"
-#include "manager/QnLynManager.h"
-#include "object/QnLynClientObject.h"
-#include "sender/QnLynSender.h"
-#include "taskpool/ThreadPool.h"
-#include "videomodel/QnLynVideoModel.h"
-#include "xtest/QnFakeInputInjector.h"
+#include "QnScreenShare/sender/QnLynSender.h"
+#include "QnScreenShare/taskpool/ThreadPool.h"
+#include "QnSignal/client/QnSignalClient.h"
+#include "client/object/QnLynClientObject.h"
+#include "client/videomodel/QnLynVideoModel.h"
+#include "lyn/control/QnLynHttp.h"
+#include "lyn/input/QnLynInput.h"
+#include "lyn/manager/QnLynManager.h"
+#include "platform/xtest/QnFakeInputInjector.h"
+#include "tests/QnScreenShare/mediatest/MediaTestUtil.h"
+#include "tests/fixtures/gateway/QnGatewayServer.h"
+#include "tests/fixtures/receiver_sim/discovery/QnSimNetns.h"
+#include "tests/fixtures/receiver_sim/sim/QnSimReceiver.h"
+#include "tests/fixtures/support/QnTestSkip.h"
 
 #include <QGuiApplication>
 #include <QImage>

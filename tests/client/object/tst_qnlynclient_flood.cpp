@@ -1,13 +1,13 @@
 // A hostile room member floods the PC with malformed control messages while it is connected to the
 // receiver simulator. The PC survives, starts no media for anyone, still answers the receiver, and
 // its log stays within the sink's bounds however large the peer's values are.
-#include "ClientTestUtil.h"
+#include "tests/client/object/ClientTestUtil.h"
 
-#include "../../QnScreenShare/mediatest/MediaTestUtil.h"
-#include "QnSimGatewayMember.h"
-#include "log/QnLog.h"
-#include "manager/QnLynManager.h"
-#include "videomodel/QnLynVideoModel.h"
+#include "client/videomodel/QnLynVideoModel.h"
+#include "common/log/QnLog.h"
+#include "lyn/manager/QnLynManager.h"
+#include "tests/QnScreenShare/mediatest/MediaTestUtil.h"
+#include "tests/fixtures/receiver_sim/control/QnSimGatewayMember.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,10 +1,10 @@
 // The client object on the live network notices, in a private network namespace with two uplinks:
 // failover from one connection to the other and a new address on a connection leave the client on
 // the address of the adapter now in use.
-#include "ClientTestUtil.h"
+#include "tests/client/object/ClientTestUtil.h"
 
-#include "QnSimNetns.h"
-#include "network/RtcNetworkDeviceNotify.h"
+#include "common/network/RtcNetworkDeviceNotify.h"
+#include "tests/fixtures/receiver_sim/discovery/QnSimNetns.h"
 
 #include <QGuiApplication>
 

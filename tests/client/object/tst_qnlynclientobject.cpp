@@ -1,15 +1,15 @@
 // The client object against the loopback gateway and the receiver simulator's control side:
 // connect, reconnect and loss; the media port sequence; overlapping starts; the connection code;
 // the receive dispatch (reverse input, presence, stop).
-#include "ClientTestUtil.h"
+#include "tests/client/object/ClientTestUtil.h"
 
-#include "../../QnScreenShare/mediatest/MediaTestUtil.h"
-#include "QnSimHttp.h"
-#include "h264/H264Encoder.h"
-#include "manager/QnLynManager.h"
-#include "sender/QnLynSender.h"
+#include "QnScreenShare/h264/H264Encoder.h"
+#include "QnScreenShare/sender/QnLynSender.h"
+#include "lyn/manager/QnLynManager.h"
+#include "tests/QnScreenShare/mediatest/MediaTestUtil.h"
+#include "tests/fixtures/receiver_sim/http/QnSimHttp.h"
 
-#include "videomodel/QnLynVideoModel.h"
+#include "client/videomodel/QnLynVideoModel.h"
 
 #include <QJsonDocument>
 #include <QNetworkDatagram>

@@ -7,7 +7,7 @@
 #include "client/ui/media/QnVideoProgressBar.h"
 #include "client/ui/media/QnVideoSurface.h"
 
-#include "QnTestSkip.h"
+#include "tests/fixtures/support/QnTestSkip.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

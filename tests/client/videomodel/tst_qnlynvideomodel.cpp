@@ -1,4 +1,4 @@
-#include "videomodel/QnLynVideoModel.h"
+#include "client/videomodel/QnLynVideoModel.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>

@@ -1,5 +1,5 @@
-#include "QnHttpFixture.h"
-#include "download/DownloadFileThread.h"
+#include "common/download/DownloadFileThread.h"
+#include "tests/fixtures/http/QnHttpFixture.h"
 
 #include <QFile>
 #include <QMutex>

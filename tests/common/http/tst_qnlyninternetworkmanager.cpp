@@ -1,7 +1,7 @@
-#include "QnHttpFixture.h"
-#include "QnSimMultipart.h"
-#include "http/QnLynInterNetWorkManager.h"
-#include "settings/COption.h"
+#include "common/http/QnLynInterNetWorkManager.h"
+#include "common/settings/COption.h"
+#include "tests/fixtures/http/QnHttpFixture.h"
+#include "tests/fixtures/receiver_sim/http/QnSimMultipart.h"
 
 #include <QFile>
 #include <QJsonDocument>

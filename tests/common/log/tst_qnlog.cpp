@@ -1,4 +1,4 @@
-#include "log/QnLog.h"
+#include "common/log/QnLog.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "network/RtcNetworkDeviceNotify.h"
-#include "network/ScreenUtil.h"
+#include "common/network/RtcNetworkDeviceNotify.h"
+#include "common/network/ScreenUtil.h"
 
-#include "QnSimNetns.h"
+#include "tests/fixtures/receiver_sim/discovery/QnSimNetns.h"
 
 #include <QNetworkInterface>
 #include <QSignalSpy>

@@ -1,6 +1,6 @@
 // Prints the settings path as the program's start-up asks for it before the application object
 // exists (given the program's path), then as every later caller asks for it (no name).
-#include "settings/COption.h"
+#include "common/settings/COption.h"
 
 #include <QCoreApplication>
 

@@ -1,7 +1,7 @@
-#include "udp/CUdpSocket.h"
-#include "udp/QnDatagramFrame.h"
+#include "common/udp/CUdpSocket.h"
+#include "common/udp/QnDatagramFrame.h"
 
-#include "QnSimNetns.h"
+#include "tests/fixtures/receiver_sim/discovery/QnSimNetns.h"
 
 #include <QNetworkDatagram>
 #include <QSignalSpy>

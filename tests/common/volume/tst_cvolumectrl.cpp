@@ -1,7 +1,7 @@
-#include "volume/CVolumeCtrl.h"
-#include "volume/QnVolumeWatcher.h"
+#include "common/volume/CVolumeCtrl.h"
+#include "platform/volume/QnVolumeWatcher.h"
 
-#include "../../fixtures/pulse/PrivatePulse.h"
+#include "tests/fixtures/pulse/PrivatePulse.h"
 
 #include <QMutex>
 #include <QProcess>

@@ -1,7 +1,7 @@
 // QnLynInput with the recording injector: capture from a watched view, and the receipt rules
 // (who may drive the PC, scaling to the chosen screen, touch contacts, cursor-shape replies).
-#include "input/QnLynInput.h"
-#include "xtest/QnFakeInputInjector.h"
+#include "lyn/input/QnLynInput.h"
+#include "platform/xtest/QnFakeInputInjector.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,7 +1,7 @@
 // QnLynInput end to end on a real X server (Xvfb): receiver messages, scaled to the chosen
 // screen, click into a line edit, type text and release what they held.
-#include "input/QnLynInput.h"
-#include "xtest/QnInputInjector.h"
+#include "lyn/input/QnLynInput.h"
+#include "platform/xtest/QnInputInjector.h"
 
 #include <QCursor>
 #include <QGuiApplication>

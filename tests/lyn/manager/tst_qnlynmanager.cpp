@@ -1,8 +1,8 @@
-#include "../../QnScreenShare/mediatest/MediaTestUtil.h"
-#include "QnTestSkip.h"
-#include "manager/QnLynManager.h"
-#include "sender/QnLynSender.h"
-#include "taskpool/ThreadPool.h"
+#include "QnScreenShare/sender/QnLynSender.h"
+#include "QnScreenShare/taskpool/ThreadPool.h"
+#include "lyn/manager/QnLynManager.h"
+#include "tests/QnScreenShare/mediatest/MediaTestUtil.h"
+#include "tests/fixtures/support/QnTestSkip.h"
 
 #include <QNetworkDatagram>
 #include <QtTest>

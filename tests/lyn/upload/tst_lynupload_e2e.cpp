@@ -1,8 +1,8 @@
-#include "QnSignalClient.h"
-#include "QnSimControl.h"
-#include "QnSimHttp.h"
-#include "gateway/QnGatewayServer.h"
-#include "http/QnLynHttp.h"
+#include "QnSignal/client/QnSignalClient.h"
+#include "lyn/control/QnLynHttp.h"
+#include "tests/fixtures/gateway/QnGatewayServer.h"
+#include "tests/fixtures/receiver_sim/control/QnSimControl.h"
+#include "tests/fixtures/receiver_sim/http/QnSimHttp.h"
 
 #include <QCryptographicHash>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "QnSimHttp.h"
-#include "upload/QnLynUploadAnswer.h"
-#include "upload/QnLynUploadJob.h"
+#include "lyn/upload/QnLynUploadAnswer.h"
+#include "lyn/upload/QnLynUploadJob.h"
+#include "tests/fixtures/receiver_sim/http/QnSimHttp.h"
 
 #include <QCryptographicHash>
 #include <QFile>

@@ -1,6 +1,6 @@
 // The gateway client library against the gateway server on loopback.
-#include "gateway/QnGatewayClient.h"
-#include "gateway/QnGatewayServer.h"
+#include "platform/gateway/QnGatewayClient.h"
+#include "tests/fixtures/gateway/QnGatewayServer.h"
 
 #include <QMutex>
 #include <QTcpSocket>

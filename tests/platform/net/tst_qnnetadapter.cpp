@@ -1,4 +1,4 @@
-#include "net/QnNetAdapter.h"
+#include "platform/net/QnNetAdapter.h"
 
 #include <QDir>
 #include <QFile>

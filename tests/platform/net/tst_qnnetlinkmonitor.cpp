@@ -1,7 +1,7 @@
-#include "net/QnNetAdapter.h"
-#include "net/QnNetLinkMonitor.h"
+#include "platform/net/QnNetAdapter.h"
+#include "platform/net/QnNetLinkMonitor.h"
 
-#include "QnSimNetns.h"
+#include "tests/fixtures/receiver_sim/discovery/QnSimNetns.h"
 
 #include <QSignalSpy>
 #include <QtTest>

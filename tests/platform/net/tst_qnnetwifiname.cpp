@@ -1,4 +1,4 @@
-#include "net/QnNetWifiName.h"
+#include "platform/net/QnNetWifiName.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

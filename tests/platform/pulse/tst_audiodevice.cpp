@@ -1,8 +1,8 @@
 // The audio device's controls (audio layer, default devices by role, speaker and microphone
 // volume, mute and boost, playout buffer, warning and error flags) on a PulseAudio daemon of the
 // test's own with a null sink "cast_sink" and a null source "cast_mic".
-#include "../../fixtures/pulse/PrivatePulse.h"
-#include "pulse/AudioDevice.h"
+#include "platform/pulse/AudioDevice.h"
+#include "tests/fixtures/pulse/PrivatePulse.h"
 
 #include <QRegularExpression>
 #include <QtTest>

@@ -1,8 +1,8 @@
-#include "../../fixtures/pulse/PrivatePulse.h"
+#include "tests/fixtures/pulse/PrivatePulse.h"
 
-#include "pulse/AudioDevice.h"
-#include "pulse/LoopbackSource.h"
-#include "pulse/PcmOutput.h"
+#include "platform/pulse/AudioDevice.h"
+#include "platform/pulse/LoopbackSource.h"
+#include "platform/pulse/PcmOutput.h"
 
 #include <QDir>
 #include <QElapsedTimer>

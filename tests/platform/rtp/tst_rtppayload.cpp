@@ -1,9 +1,9 @@
 // Packetisers, depacketisers, RTP header and RTCP parsing: tables of wire-level cases.
-#include "rtp/Rtcp.h"
-#include "rtp/RtpH264.h"
-#include "rtp/RtpOpus.h"
-#include "rtp/RtpPacket.h"
-#include "rtp/RtpSession.h"
+#include "platform/rtp/Rtcp.h"
+#include "platform/rtp/RtpH264.h"
+#include "platform/rtp/RtpOpus.h"
+#include "platform/rtp/RtpPacket.h"
+#include "platform/rtp/RtpSession.h"
 
 #include <QtTest>
 

@@ -1,5 +1,5 @@
 // The UDP transport on loopback: binding, datagram checks, peer learning and RTCP routing.
-#include "rtp/QnTransportDefault.h"
+#include "platform/rtp/QnTransportDefault.h"
 
 #include <QtTest>
 

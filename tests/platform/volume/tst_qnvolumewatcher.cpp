@@ -1,6 +1,6 @@
-#include "volume/QnVolumeWatcher.h"
+#include "platform/volume/QnVolumeWatcher.h"
 
-#include "../../fixtures/pulse/PrivatePulse.h"
+#include "tests/fixtures/pulse/PrivatePulse.h"
 
 #include <QMutex>
 #include <QProcess>

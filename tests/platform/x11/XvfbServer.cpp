@@ -1,4 +1,4 @@
-#include "XvfbServer.h"
+#include "tests/platform/x11/XvfbServer.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,5 +1,5 @@
-#include "QnScreenGrabber.h"
-#include "XvfbServer.h"
+#include "platform/x11/QnScreenGrabber.h"
+#include "tests/platform/x11/XvfbServer.h"
 
 #include <QtTest>
 

@@ -1,7 +1,7 @@
 // The XTest injector against a real X server (Xvfb), checked through a connection of the test's
 // own and through Qt widgets that receive the injected input.
-#include "xtest/QnXKeyMap.h"
-#include "xtest/QnXTestInputInjector.h"
+#include "platform/xtest/QnXKeyMap.h"
+#include "platform/xtest/QnXTestInputInjector.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -2,11 +2,11 @@
 // Secret Service of tests/with-keyring.sh, and the fake for a locked store), the legacy migration,
 // and no password anywhere under HOME after a remembered sign-in.
 
-#include "QnCloudFixture.h"
 #include "common/log/QnLog.h"
 #include "platform/keychain/QnFakeCredentialStore.h"
 #include "qnloginbase/src/Interface/AccountConfig.h"
 #include "qnloginbase/src/Interface/HttpSession.h"
+#include "tests/fixtures/cloud/QnCloudFixture.h"
 
 #include <QDateTime>
 #include <QDirIterator>

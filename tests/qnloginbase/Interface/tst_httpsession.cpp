@@ -1,9 +1,9 @@
 // HttpSession against the account-service fixture: exact requests, the reply and fault table, the
 // four-step password login, the QR login, the phone-code flows, redaction and late replies.
 
-#include "QnCloudFixture.h"
 #include "common/log/QnLog.h"
 #include "qnloginbase/src/Interface/HttpSession.h"
+#include "tests/fixtures/cloud/QnCloudFixture.h"
 
 #include <QCoreApplication>
 #include <QJsonDocument>

@@ -1,7 +1,7 @@
 // The user record: parsing, the head-image address, and the head-image cache.
 
-#include "QnCloudFixture.h"
 #include "qnloginbase/src/Interface/QnBoardUser.h"
+#include "tests/fixtures/cloud/QnCloudFixture.h"
 
 #include <QDir>
 #include <QSignalSpy>

@@ -2,7 +2,6 @@
 // with and without remember, the 15-day rule, choosing and deleting remembered accounts, a
 // hand-edited account.ini, silent sign-in, the page switches, Escape and the close button.
 
-#include "QnCloudFixture.h"
 #include "platform/keychain/QnFakeCredentialStore.h"
 #include "qnloginbase/src/Interface/AccountConfig.h"
 #include "qnloginbase/src/Interface/HttpSession.h"
@@ -11,6 +10,7 @@
 #include "qnloginbase/src/UI/LoginWidget.h"
 #include "qnloginbase/src/UI/PhoneCodePage.h"
 #include "resources/QnResources.h"
+#include "tests/fixtures/cloud/QnCloudFixture.h"
 
 #include <QCheckBox>
 #include <QDateTime>

@@ -1,12 +1,12 @@
 // The sign-in page driven with keys and clicks against the account-service fixture: field rules,
 // checks before sending, password and QR sign-in, failures, the offline state and the links.
 
-#include "QnCloudFixture.h"
 #include "qnloginbase/src/Interface/HttpSession.h"
 #include "qnloginbase/src/UI/LoginLibraryWidgets.h"
 #include "qnloginbase/src/UI/LoginWidget.h"
 #include "qnloginbase/src/UI/LoginWindowKit.h"
 #include "resources/QnResources.h"
+#include "tests/fixtures/cloud/QnCloudFixture.h"
 
 #include <QCheckBox>
 #include <QDesktopServices>

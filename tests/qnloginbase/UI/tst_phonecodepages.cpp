@@ -2,11 +2,11 @@
 // fixture: field rules, the code countdown, wrong codes, the service's "msg" texts, the password
 // checks, the enabling rules and the pages' independence.
 
-#include "QnCloudFixture.h"
 #include "qnloginbase/src/Interface/HttpSession.h"
 #include "qnloginbase/src/UI/LoginLibraryWidgets.h"
 #include "qnloginbase/src/UI/PhoneCodePage.h"
 #include "resources/QnResources.h"
+#include "tests/fixtures/cloud/QnCloudFixture.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #include "client/ui/media/QnVideoItem.h"
 
 #include "client/ui/QnLoadingWidget.h"
-#include "client/ui/QnUiLog.h"
+#include "client/ui/internal/QnUiLog.h"
 #include "client/ui/media/QnVideoMedia.h"
 #include "client/ui/media/QnVideoProgressBar.h"
 #include "client/ui/media/QnVideoSurface.h"

@@ -1,6 +1,6 @@
 #include "client/ui/media/QnVideoProgressBar.h"
 
-#include "client/ui/QnUiLog.h"
+#include "client/ui/internal/QnUiLog.h"
 
 #include <QHBoxLayout>
 #include <QIcon>

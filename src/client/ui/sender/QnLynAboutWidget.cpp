@@ -1,7 +1,7 @@
 #include "client/ui/sender/QnLynAboutWidget.h"
 
 #include "client/ui/QnFloatTip.h"
-#include "client/ui/QnUiLog.h"
+#include "client/ui/internal/QnUiLog.h"
 #include "client/ui/sender/QnFeedback.h"
 #include "common/http/QnLynInterNetWorkManager.h"
 

@@ -7,7 +7,7 @@
 #include "client/ui/QnLynConnectWaittingWidget.h"
 #include "client/ui/QnLynUploadAgainWidget.h"
 #include "client/ui/QnMessageDialog.h"
-#include "client/ui/QnUiLog.h"
+#include "client/ui/internal/QnUiLog.h"
 #include "client/ui/sender/QnHomeWidget.h"
 #include "client/ui/sender/QnLynAboutWidget.h"
 #include "client/ui/sender/QnLynAutoConnectWidget.h"

@@ -1,6 +1,6 @@
 #include "client/ui/sender/QnLynFunctionHomeWidget.h"
 
-#include "client/ui/QnUiLog.h"
+#include "client/ui/internal/QnUiLog.h"
 #include "client/ui/sender/QnSenderRules.h"
 
 #include <QFrame>

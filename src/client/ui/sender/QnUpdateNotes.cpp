@@ -1,6 +1,6 @@
 #include "client/ui/sender/QnUpdateNotes.h"
 
-#include "client/ui/QnUiLog.h"
+#include "client/ui/internal/QnUiLog.h"
 
 #include <QFile>
 #include <QSettings>

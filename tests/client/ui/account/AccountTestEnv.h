@@ -3,11 +3,11 @@
 // Shared set-up of the account page tests: the cloud fixture as the cloud client's service, the
 // program's translations and fonts, an isolated data folder, and reading the toasts on screen.
 
-#include "QnCloudFixture.h"
 #include "client/ui/QnFloatTip.h"
 #include "client/ui/QnFonts.h"
 #include "common/http/QnLynInterNetWorkManager.h"
 #include "resources/QnResources.h"
+#include "tests/fixtures/cloud/QnCloudFixture.h"
 
 #include <QApplication>
 #include <QDir>

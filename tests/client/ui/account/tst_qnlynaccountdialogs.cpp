@@ -2,7 +2,7 @@
 // the name dialog's field rules, the password dialog's and the phone dialog's request and reply
 // tables with their countdown, and replies that arrive after a dialog is gone (dropped; this test
 // runs under ASan in the asan configuration).
-#include "AccountTestEnv.h"
+#include "tests/client/ui/account/AccountTestEnv.h"
 
 #include "client/ui/account/QnLynModifyNameDialog.h"
 #include "client/ui/account/QnLynModifyPasswordDialog.h"

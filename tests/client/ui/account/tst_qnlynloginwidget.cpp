@@ -1,7 +1,7 @@
 // The client sign-in page driven with key and mouse events against the cloud fixture: field rules,
 // the format / registration / sign-in chain, what is remembered where, the head picture download,
 // silent sign-in from the credential store, and the signals the root window relies on.
-#include "AccountTestEnv.h"
+#include "tests/client/ui/account/AccountTestEnv.h"
 
 #include "client/ui/account/QnLoginCredentials.h"
 #include "client/ui/account/QnLynLoginWidget.h"

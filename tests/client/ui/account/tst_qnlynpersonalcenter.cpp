@@ -1,7 +1,7 @@
 // The personal centre page and the head button: user record display, the name change through its
 // modal dialog, the head picture change (size limit, crop, save, upload, modify) with the order of
 // its signals, and the signals the main sender window relies on.
-#include "AccountTestEnv.h"
+#include "tests/client/ui/account/AccountTestEnv.h"
 
 #include "client/ui/account/QnHeadImageFile.h"
 #include "client/ui/account/QnLynHeadButton.h"

@@ -1,7 +1,7 @@
 // The client registration and password-reset page driven with key and mouse events against the
 // cloud fixture: both flows end to end, the code countdown, the refusals, the password rules, and
 // the agreement link that only opens http and https addresses.
-#include "AccountTestEnv.h"
+#include "tests/client/ui/account/AccountTestEnv.h"
 
 #include "client/ui/account/QnLynRegisterWidget.h"
 

@@ -3,10 +3,11 @@
 // simulator, closing and resetting, the peer's cursor. Pictures are handed in from a separate
 // thread, as the decode thread does.
 
-#include "../../../QnScreenShare/mediatest/MediaTestUtil.h"
-#include "../../object/ClientTestUtil.h"
-#include "QnTestPattern.h"
+#include "tests/QnScreenShare/mediatest/MediaTestUtil.h"
+#include "tests/client/object/ClientTestUtil.h"
+#include "tests/client/ui/desktop/QnTestPattern.h"
 
+#include "QnBrush/qnboard.pb.h"
 #include "QnBrush/src/QnBoardActions.h"
 #include "QnBrush/src/QnBrushObject.h"
 #include "client/ui/QnLynDesktopTool.h"
@@ -14,7 +15,6 @@
 #include "client/ui/desktop/QnLynDesktopMath.h"
 #include "platform/scene/QnBoardWire.h"
 #include "platform/scene/QnGraphicsView.h"
-#include "qnboard.pb.h"
 #include "resources/QnResources.h"
 
 #include <QPushButton>

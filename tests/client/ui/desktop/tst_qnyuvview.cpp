@@ -1,8 +1,8 @@
 // The video view draws a known pattern; read back its pixels. Registered twice: on Xvfb with Mesa
 // OpenGL (QN_EXPECT_OPENGL=1, the shader path) and offscreen (the software path).
 
-#include "QnTestPattern.h"
 #include "client/ui/desktop/QnYuvView.h"
+#include "tests/client/ui/desktop/QnTestPattern.h"
 
 #include <QtTest>
 

@@ -1,7 +1,6 @@
 // The pages of the main sender window driven by key and mouse events: code entry, receiver list,
 // mirroring panel, settings popup, about page (feedback posted to the loopback HTTP fixture) and
 // the what's-new dialog.
-#include "QnHttpFixture.h"
 #include "client/ui/QnFonts.h"
 #include "client/ui/account/QnLoginUserInfo.h"
 #include "client/ui/account/QnLynHeadButton.h"
@@ -16,6 +15,7 @@
 #include "client/ui/sender/UpdateContextDlg.h"
 #include "common/http/QnLynInterNetWorkManager.h"
 #include "resources/QnResources.h"
+#include "tests/fixtures/http/QnHttpFixture.h"
 
 #include <QApplication>
 #include <QCheckBox>
