@@ -17,23 +17,10 @@ constexpr uint8_t kOpusPayloadType = 120;
 
 } // namespace
 
-namespace {
-std::atomic<int> g_liveServers{0};
-} // namespace
-
-int QnLynServer::liveCount()
-{
-    return g_liveServers.load();
-}
-
-QnLynServer::QnLynServer(QObject *parent) : QObject(parent)
-{
-    ++g_liveServers;
-}
+QnLynServer::QnLynServer(QObject *parent) : QObject(parent) {}
 
 QnLynServer::~QnLynServer()
 {
-    --g_liveServers;
     stopServer();
     decoder.reset();
 }

@@ -66,8 +66,6 @@ public:
     uint64_t videoQueueDrops() const { return m_videoQueueDrops.load(); }
     /// Counters of the H.264 receiving endpoint (zeroes when stopped).
     QnRtpStats videoStats() const { return videoStream.receiverStats(); }
-    /// Pipelines alive in the process (diagnostics: a count that must fall back after teardown).
-    static int liveCount();
 
     /// H.264 stream's frame callbacks (receive thread).
     int onFrame(const uint8_t *data, int length, int64_t timestamp, uint32_t extra) override;

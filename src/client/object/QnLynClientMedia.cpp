@@ -7,6 +7,7 @@
 
 #include "QnSignal/client/QnSignalClient.h"
 #include "client/videomodel/QnLynVideoModel.h"
+#include "lyn/control/QnLynControlEnvelope.h"
 #include "lyn/control/QnLynHttp.h"
 #include "lyn/input/QnLynInput.h"
 #include "lyn/manager/QnLynManager.h"
@@ -20,10 +21,6 @@ namespace {
 /// Each mirroring or desktop-sync run binds four local ports: video RTP/RTCP, audio RTP/RTCP.
 constexpr int kPortsPerRun = 4;
 constexpr int kFrameRate = 30;
-constexpr int kChannelInput = 1;
-constexpr int kChannelBoard = 2;
-constexpr int kChannelPresence = 3;
-constexpr int kChannelStop = 4;
 } // namespace
 
 void QnLynClientObject::wireMedia()
@@ -286,7 +283,7 @@ void QnLynClientObject::uploadDocuments(const QString &url, const QString &userI
 
 void QnLynClientObject::sendBoardData(const QString &userId, const QByteArray &data)
 {
-    m_signalClient->sendRoomUserMsg(userId, kChannelBoard, data);
+    m_signalClient->sendRoomUserMsg(userId, QnLynControl::ChannelBoard, data);
 }
 
 // ---- Gateway traffic ----
@@ -295,14 +292,14 @@ void QnLynClientObject::onSendDataToNetwork(const QString &id, const QByteArray 
 {
     // The emitting thread (GUI for captured input, the gateway thread for cursor replies).
     if (m_desktopSending.load() || m_lynSending.load())
-        m_signalClient->sendRoomUserMsg(id, kChannelInput, data);
+        m_signalClient->sendRoomUserMsg(id, QnLynControl::ChannelInput, data);
 }
 
 void QnLynClientObject::onReceiveData(int type, const QByteArray &data, const QString &senderId)
 {
     // Gateway thread: reverse input goes in at once (QnLynInput injects only the connected
     // receiver's messages); everything else goes to the GUI thread.
-    if (type == kChannelInput) {
+    if (type == QnLynControl::ChannelInput) {
         m_input->recvData(senderId, data);
         return;
     }
@@ -314,7 +311,7 @@ void QnLynClientObject::signalData(int type, QByteArray data, QString senderId)
 {
     if (m_serverUserId.isEmpty())
         return;
-    if (type == kChannelPresence) {
+    if (type == QnLynControl::ChannelPresence) {
         const QJsonObject object = peerObject(data);
         const QJsonValue id = object.value(QStringLiteral("id"));
         if (!id.isString() || id.toString() != m_serverUserId)
@@ -322,7 +319,7 @@ void QnLynClientObject::signalData(int type, QByteArray data, QString senderId)
         const QString userId = m_serverUserId;
         endConnection(userId, m_serverUrl);
         emit userLeaveRoom(userId);
-    } else if (type == kChannelStop) {
+    } else if (type == QnLynControl::ChannelStop) {
         if (senderId == m_serverUserId)
             stopLynSender(m_serverUserId, m_serverUrl);
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "lyn/control/QnLynControlTypes.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QString>
@@ -25,6 +27,9 @@ enum Channel : int {
     ChannelKeepAlive = 7,
     ChannelKeepAliveAnswer = 8,
 };
+
+/// The request type of keep-alives (on ChannelKeepAlive).
+constexpr int kKeepAliveType = 7;
 
 constexpr int kMaxControlBytes = 1024 * 1024;
 constexpr int kRequestTimeoutMs = 10000;

@@ -45,17 +45,8 @@ QnLynHttp::QnLynHttp(const QString &settingsPath, QObject *parent) : QObject(par
     option.setValue(QStringLiteral("system"), QStringLiteral("name"), d->deviceName);
 
     d->sweepTimer = new QTimer(this);
-    d->keepTimer = new QTimer(this);
-    d->serverSilenceTimer = new QTimer(this);
-    d->peerSilenceTimer = new QTimer(this);
     d->sweepTimer->setInterval(100);
-    d->keepTimer->setInterval(500);
-    d->serverSilenceTimer->setInterval(100);
-    d->peerSilenceTimer->setInterval(100);
     connect(d->sweepTimer, &QTimer::timeout, this, &QnLynHttp::sweepRequests);
-    connect(d->keepTimer, &QTimer::timeout, this, &QnLynHttp::sendKeep);
-    connect(d->serverSilenceTimer, &QTimer::timeout, this, [this] { d->checkServerSilence(); });
-    connect(d->peerSilenceTimer, &QTimer::timeout, this, [this] { d->checkPeerSilence(); });
     d->sweepTimer->start();
 }
 
@@ -139,7 +130,7 @@ bool QnLynHttp::Private::sendRequest(const QString &target, int channel, int typ
 
 void QnLynHttp::sweepRequests()
 {
-    static const QByteArray timeoutAnswer = compact(QJsonObject{{QStringLiteral("code"), -1}});
+    static const QByteArray timeoutAnswer = compact(QJsonObject{{QStringLiteral("code"), AnswerFailed}});
     // Expired entries leave the registry before any handler runs: a handler may file a new request.
     auto expired = d->registry.expire(d->nowMs(), kRequestTimeoutMs);
     for (auto &entry : expired) {
@@ -176,7 +167,7 @@ void QnLynHttp::Private::answerRequest(const QByteArray &bytes, const QString &s
                                        bool checkScreenLimit)
 {
     const AnswerHead head = parseAnswerHead(bytes);
-    if (checkScreenLimit && head.hasCode && head.code == -1006) {
+    if (checkScreenLimit && head.hasCode && head.code == AnswerScreenLimit) {
         // The request stays filed and fails by time-out.
         emit q->forScreenMaxLimit();
         return;
@@ -213,45 +204,15 @@ void QnLynHttp::sendKeep()
 {
     const QString userId = d->serverUserId;
     const QString url = d->serverUrl;
-    const bool sent = d->sendRequest(userId, ChannelKeepAlive, 7, d->deviceName, QJsonObject(),
+    const bool sent = d->sendRequest(userId, ChannelKeepAlive, kKeepAliveType, d->deviceName, QJsonObject(),
                                      [this, userId, url](const QByteArray &answer, const QString &) {
                                          d->serverLastSeen.insert(userId, d->nowSec());
                                          if (!parseAnswer(answer).success) {
-                                             d->keepTimer->stop();
                                              qCWarning(lcLynHttp)
                                                  << "keep-alive to" << QnLog::peer(userId) << "failed";
                                              emit keepResult(false, userId, url);
                                          }
                                      });
-    if (!sent) {
-        d->keepTimer->stop();
+    if (!sent)
         emit keepResult(false, userId, url);
-    }
-}
-
-void QnLynHttp::Private::checkServerSilence()
-{
-    const qint64 now = nowSec();
-    const auto ids = serverLastSeen.keys();
-    for (const QString &id : ids) {
-        if (now - serverLastSeen.value(id) >= 10) {
-            qCInfo(lcLynHttp) << "server keeplive timeout:" << QnLog::peer(id);
-            serverLastSeen.remove(id);
-            emit q->serverDisconnected(id);
-        }
-    }
-}
-
-void QnLynHttp::Private::checkPeerSilence()
-{
-    const qint64 now = nowSec();
-    const auto ids = peerLastSeen.keys();
-    for (const QString &id : ids) {
-        if (now - peerLastSeen.value(id) >= 10) {
-            const QString name = peerNames.value(id);
-            qCInfo(lcLynHttp) << "client timeout:" << QnLog::peer(name);
-            removePeer(id);
-            emit q->userConnectedChanged(id, name, false);
-        }
-    }
 }

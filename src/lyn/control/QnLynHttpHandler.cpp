@@ -20,6 +20,11 @@ QString screenLimitText()
                          "devices to disconnect and initiate the screen project");
 }
 
+QString typeMissing()
+{
+    return QStringLiteral("type not exist");
+}
+
 bool hasKeys(const QJsonObject &data, std::initializer_list<const char *> keys)
 {
     for (const char *key : keys) {
@@ -35,211 +40,247 @@ QJsonObject QnLynHttp::handleData(const QByteArray &bytes)
 {
     const Request r = parseRequest(bytes);
     if (!r.hasType || !r.hasUserId)
-        return QJsonObject{{QStringLiteral("code"), -1},
+        return QJsonObject{{QStringLiteral("code"), AnswerFailed},
                            {QStringLiteral("msg"), QStringLiteral("not contains type or userId")}};
 
-    QJsonObject answer{{QStringLiteral("code"), 0},
-                       {QStringLiteral("msg"), QStringLiteral("ok")},
+    d->lastRequestId = r.id;
+    using Handler = void (Private::*)(const Request &, const QByteArray &, Private::PeerReply &);
+    static const QHash<int, Handler> handlers{
+        {RequestConnect, &Private::onConnect},         {RequestDisconnect, &Private::onDisconnect},
+        {RequestPresence, &Private::onPresence},       {RequestStartLyn, &Private::onStartLyn},
+        {RequestStopLyn, &Private::onStopLyn},         {RequestStartDesktop, &Private::onStartDesktop},
+        {RequestStopDesktop, &Private::onStopDesktop}, {RequestMouse, &Private::onMouse},
+        {RequestStopMouse, &Private::onStopMouse},     {RequestPictures, &Private::onFileList},
+        {RequestDocuments, &Private::onFileList},      {RequestSharePath, &Private::onSharePath},
+        {RequestShareVideo, &Private::onSharePath},    {RequestRotation, &Private::onRotation},
+        {RequestDesktop, &Private::onDesktop},         {RequestOpenDocument, &Private::onOpenDocument},
+        {RequestMediaStatus, &Private::onMediaStatus}, {RequestReconnect, &Private::onReconnect},
+        {RequestFullScreen, &Private::onFullScreen},
+    };
+    Private::PeerReply reply;
+    const Handler handler = handlers.value(r.type, nullptr);
+    if (handler)
+        (d.get()->*handler)(r, bytes, reply);
+    else
+        reply.refuse(AnswerFailed, typeMissing());
+
+    QJsonObject answer{{QStringLiteral("code"), reply.code},
+                       {QStringLiteral("msg"), reply.msg},
                        {QStringLiteral("type"), r.type},
                        {QStringLiteral("id"), r.id}};
-    d->lastRequestId = r.id;
-    QJsonObject out; // the answer's "data"
-    bool failed = false;
-    auto refuse = [&](int code, const QString &msg) {
-        answer.insert(QStringLiteral("code"), code);
-        answer.insert(QStringLiteral("msg"), msg);
-        failed = true;
-    };
-    const QString typeMissing = QStringLiteral("type not exist");
-    const QJsonObject &data = r.data;
-
-    switch (r.type) {
-    case 1: {
-        const bool known = d->peerNames.contains(r.userId);
-        if (!known && d->peerNames.size() >= d->peerLimit) {
-            refuse(-1004, tr("The number of connections has reached the upper limit"));
-            break;
-        }
-        // A peer seen before (or still within its grace time) is first reported gone, once.
-        const bool wasSeen = d->peerLastSeen.contains(r.userId) || d->graceTimers.contains(r.userId);
-        d->stopGraceTimer(r.userId);
-        if (wasSeen)
-            emit userConnectedChanged(r.userId, r.nickName, false);
-        out = QJsonObject{{QStringLiteral("nickName"), d->deviceName},
-                          {QStringLiteral("ip"), d->localIp},
-                          {QStringLiteral("port"), d->servicePort},
-                          {QStringLiteral("roomId"), d->roomId},
-                          {QStringLiteral("uploadUrl"), d->uploadUrl}};
-        d->peerLastSeen.insert(r.userId, d->nowSec());
-        d->peerNames.insert(r.userId, r.nickName);
-        d->peerAddresses.insert(r.userId, r.ip);
-        emit userConnectedChanged(r.userId, r.nickName, true);
-        if (!r.ip.isEmpty())
-            emit userConnect(r.userId, r.ip);
-        break;
-    }
-    case 2:
-        d->removePeer(r.userId);
-        emit userConnectedChanged(r.userId, r.nickName, false);
-        break;
-    case 3:
-        // Bounded like the connect table: a stream of unknown ids cannot grow it without limit.
-        if (d->peerLastSeen.contains(r.userId) || d->peerLastSeen.size() < d->peerLimit)
-            d->peerLastSeen.insert(r.userId, d->nowSec());
-        break;
-    case 4: {
-        if (!hasKeys(data, {"ip", "lynPort"})) {
-            refuse(-1, typeMissing);
-            break;
-        }
-        qCInfo(lcLynHttp) << "screen count" << d->screenCount;
-        if (d->screenCount > d->screenLimit - 1) {
-            refuse(-1006, screenLimitText());
-            break;
-        }
-        emit requestLyn(r.userId);
-        const int localPort = d->peerMediaPorts.value(r.userId);
-        out = QJsonObject{{QStringLiteral("ip"), d->localIp}, {QStringLiteral("lynPort"), localPort}};
-        emit startLyn(r.userId, r.nickName, data.value(QLatin1String("ip")).toString(),
-                      toInt(data.value(QLatin1String("lynPort"))), localPort,
-                      toInt(data.value(QLatin1String("device"))), toInt(data.value(QLatin1String("width"))),
-                      toInt(data.value(QLatin1String("height"))));
-        break;
-    }
-    case 5:
-        emit stopLyn(r.userId);
-        break;
-    case 6:
-        if (!hasKeys(data, {"ip", "lynPort", "port"})) {
-            refuse(-1, typeMissing);
-            break;
-        }
-        emit startDesktop(r.userId, r.nickName, data.value(QLatin1String("ip")).toString(),
-                          toInt(data.value(QLatin1String("lynPort"))),
-                          toInt(data.value(QLatin1String("port"))));
-        break;
-    case 7:
-        emit stopDesktop(r.userId);
-        break;
-    case 8:
-        emit requestMouse(r.userId);
-        if (!d->desktopPermission)
-            refuse(-1003, QStringLiteral("can not desktop"));
-        break;
-    case 9:
-        emit stopMouse(r.userId);
-        break;
-    case 10:
-    case 16: {
-        const bool pictures = r.type == 10;
-        const QLatin1String key(pictures ? "pixs" : "docs");
-        if (!data.value(key).isArray()) {
-            refuse(-1, typeMissing);
-            break;
-        }
-        // The peer id and the file names become parts of a path below the save folder.
-        if (!isSafePeerId(r.userId)) {
-            refuse(-1, QStringLiteral("invalid userId"));
-            break;
-        }
-        if (d->saveFolder.isEmpty()) {
-            qCWarning(lcLynHttp) << "file list from" << QnLog::peer(r.userId) << "refused: no save folder";
-            refuse(-1, QStringLiteral("no save folder"));
-            break;
-        }
-        emit startUploadFiles();
-        qCInfo(lcLynHttp) << (pictures ? "LynPixmap" : "LynDocuments") << QnLog::peer(bytes, 512);
-        const QVariantList list = d->storeFileList(r.userId, data.value(key).toArray());
-        if (pictures)
-            emit lynPixmap(r.userId, r.nickName, list);
-        else
-            emit lynDocuments(r.userId, r.nickName, list);
-        break;
-    }
-    case 12:
-    case 13:
-        if (!data.contains(QLatin1String("path"))) {
-            refuse(-1, typeMissing);
-            break;
-        }
-        if (d->screenCount > d->screenLimit - 1) {
-            if (r.type == 13)
-                qCInfo(lcLynHttp) << "lynvideo==================================";
-            refuse(-1006, screenLimitText());
-            break;
-        }
-        emit lynVideo(r.userId, r.nickName, data.value(QLatin1String("path")).toString(), r.type == 13);
-        break;
-    case 14:
-        if (!data.contains(QLatin1String("angle"))) {
-            refuse(-1, typeMissing);
-            break;
-        }
-        emit lynRotationAngle(r.userId, toInt(data.value(QLatin1String("angle"))));
-        break;
-    case 15:
-        if (!hasKeys(data, {"ip", "lynPort"})) {
-            refuse(-1, typeMissing);
-            break;
-        }
-        emit requestDesktop(r.userId);
-        if (!d->desktopPermission) {
-            refuse(-1002, QStringLiteral("can not desktop"));
-        } else if (d->desktopPort <= 0) {
-            // No desktop stream exists to offer: answering success with port 0 would mislead the peer.
-            refuse(-1002, QStringLiteral("desktop not available"));
-        } else {
-            out = QJsonObject{{QStringLiteral("ip"), d->localIp},
-                              {QStringLiteral("lynPort"), d->desktopPort},
-                              {QStringLiteral("width"), d->desktopSize.width()},
-                              {QStringLiteral("height"), d->desktopSize.height()}};
-        }
-        break;
-    case 17: {
-        if (!data.contains(QLatin1String("url"))) {
-            refuse(-1, typeMissing);
-            break;
-        }
-        const QString name = data.value(QLatin1String("url")).toString().split(QLatin1Char('/')).last();
-        if (!isSafePeerId(r.userId) || !isSafeFileName(name)) {
-            refuse(-1, QStringLiteral("invalid file"));
-            break;
-        }
-        if (d->saveFolder.isEmpty()) {
-            refuse(-1, QStringLiteral("no save folder"));
-            break;
-        }
-        emit lynOpenDocument(r.userId, r.nickName,
-                             d->saveFolder + QLatin1Char('/') + r.userId + QLatin1Char('/') + name);
-        break;
-    }
-    case 18: {
-        if (!data.contains(QLatin1String("path"))) {
-            refuse(-1, typeMissing);
-            break;
-        }
-        const QString path = data.value(QLatin1String("path")).toString();
-        qCInfo(lcLynHttp) << "mediastatus ==========" << QnLog::peer(path);
-        emit mediaStatus(r.userId, path);
-        break;
-    }
-    case 19:
-        if (d->graceTimers.contains(r.userId))
-            d->stopGraceTimer(r.userId); // back within its grace time: still connected
-        else
-            refuse(-1, QStringLiteral("is disconnected"));
-        break;
-    case 20:
-        if (d->fullScreen)
-            refuse(-1005, QStringLiteral("Other users are playing full screen, please try again later"));
-        break;
-    default:
-        refuse(-1, typeMissing);
-        break;
-    }
-    if (!failed)
-        answer.insert(QStringLiteral("data"), out);
+    if (!reply.failed)
+        answer.insert(QStringLiteral("data"), reply.data);
     return answer;
+}
+
+void QnLynHttp::Private::onConnect(const Request &r, const QByteArray &, PeerReply &reply)
+{
+    const bool known = peerNames.contains(r.userId);
+    if (!known && peerNames.size() >= peerLimit) {
+        reply.refuse(AnswerConnectionLimit,
+                     QnLynHttp::tr("The number of connections has reached the upper limit"));
+        return;
+    }
+    // A peer seen before (or still within its grace time) is first reported gone, once.
+    const bool wasSeen = peerLastSeen.contains(r.userId) || graceTimers.contains(r.userId);
+    stopGraceTimer(r.userId);
+    if (wasSeen)
+        emit q->userConnectedChanged(r.userId, r.nickName, false);
+    reply.data = QJsonObject{{QStringLiteral("nickName"), deviceName},
+                             {QStringLiteral("ip"), localIp},
+                             {QStringLiteral("port"), servicePort},
+                             {QStringLiteral("roomId"), roomId},
+                             {QStringLiteral("uploadUrl"), uploadUrl}};
+    peerLastSeen.insert(r.userId, nowSec());
+    peerNames.insert(r.userId, r.nickName);
+    peerAddresses.insert(r.userId, r.ip);
+    emit q->userConnectedChanged(r.userId, r.nickName, true);
+    if (!r.ip.isEmpty())
+        emit q->userConnect(r.userId, r.ip);
+}
+
+void QnLynHttp::Private::onDisconnect(const Request &r, const QByteArray &, PeerReply &)
+{
+    removePeer(r.userId);
+    emit q->userConnectedChanged(r.userId, r.nickName, false);
+}
+
+void QnLynHttp::Private::onPresence(const Request &r, const QByteArray &, PeerReply &)
+{
+    // Bounded like the connect table: a stream of unknown ids cannot grow it without limit.
+    if (peerLastSeen.contains(r.userId) || peerLastSeen.size() < peerLimit)
+        peerLastSeen.insert(r.userId, nowSec());
+}
+
+void QnLynHttp::Private::onStartLyn(const Request &r, const QByteArray &, PeerReply &reply)
+{
+    if (!hasKeys(r.data, {"ip", "lynPort"})) {
+        reply.refuse(AnswerFailed, typeMissing());
+        return;
+    }
+    qCInfo(lcLynHttp) << "screen count" << screenCount;
+    if (screenCount > screenLimit - 1) {
+        reply.refuse(AnswerScreenLimit, screenLimitText());
+        return;
+    }
+    emit q->requestLyn(r.userId);
+    const int localPort = 0; // no local media port is reserved for a peer before it asks
+    reply.data = QJsonObject{{QStringLiteral("ip"), localIp}, {QStringLiteral("lynPort"), localPort}};
+    emit q->startLyn(r.userId, r.nickName, r.data.value(QLatin1String("ip")).toString(),
+                     toInt(r.data.value(QLatin1String("lynPort"))), localPort,
+                     toInt(r.data.value(QLatin1String("device"))),
+                     toInt(r.data.value(QLatin1String("width"))),
+                     toInt(r.data.value(QLatin1String("height"))));
+}
+
+void QnLynHttp::Private::onStopLyn(const Request &r, const QByteArray &, PeerReply &)
+{
+    emit q->stopLyn(r.userId);
+}
+
+void QnLynHttp::Private::onStartDesktop(const Request &r, const QByteArray &, PeerReply &reply)
+{
+    if (!hasKeys(r.data, {"ip", "lynPort", "port"})) {
+        reply.refuse(AnswerFailed, typeMissing());
+        return;
+    }
+    emit q->startDesktop(r.userId, r.nickName, r.data.value(QLatin1String("ip")).toString(),
+                         toInt(r.data.value(QLatin1String("lynPort"))),
+                         toInt(r.data.value(QLatin1String("port"))));
+}
+
+void QnLynHttp::Private::onStopDesktop(const Request &r, const QByteArray &, PeerReply &)
+{
+    emit q->stopDesktop(r.userId);
+}
+
+void QnLynHttp::Private::onMouse(const Request &r, const QByteArray &, PeerReply &reply)
+{
+    emit q->requestMouse(r.userId);
+    if (!desktopPermission)
+        reply.refuse(AnswerMouseRefused, QStringLiteral("can not desktop"));
+}
+
+void QnLynHttp::Private::onStopMouse(const Request &r, const QByteArray &, PeerReply &)
+{
+    emit q->stopMouse(r.userId);
+}
+
+void QnLynHttp::Private::onFileList(const Request &r, const QByteArray &bytes, PeerReply &reply)
+{
+    const bool pictures = r.type == RequestPictures;
+    const QLatin1String key(pictures ? "pixs" : "docs");
+    if (!r.data.value(key).isArray()) {
+        reply.refuse(AnswerFailed, typeMissing());
+        return;
+    }
+    // The peer id and the file names become parts of a path below the save folder.
+    if (!isSafePeerId(r.userId)) {
+        reply.refuse(AnswerFailed, QStringLiteral("invalid userId"));
+        return;
+    }
+    if (saveFolder.isEmpty()) {
+        qCWarning(lcLynHttp) << "file list from" << QnLog::peer(r.userId) << "refused: no save folder";
+        reply.refuse(AnswerFailed, QStringLiteral("no save folder"));
+        return;
+    }
+    emit q->startUploadFiles();
+    qCInfo(lcLynHttp) << (pictures ? "LynPixmap" : "LynDocuments") << QnLog::peer(bytes, 512);
+    const QVariantList list = storeFileList(r.userId, r.data.value(key).toArray());
+    if (pictures)
+        emit q->lynPixmap(r.userId, r.nickName, list);
+    else
+        emit q->lynDocuments(r.userId, r.nickName, list);
+}
+
+void QnLynHttp::Private::onSharePath(const Request &r, const QByteArray &, PeerReply &reply)
+{
+    if (!r.data.contains(QLatin1String("path"))) {
+        reply.refuse(AnswerFailed, typeMissing());
+        return;
+    }
+    if (screenCount > screenLimit - 1) {
+        if (r.type == RequestShareVideo)
+            qCInfo(lcLynHttp) << "lynvideo==================================";
+        reply.refuse(AnswerScreenLimit, screenLimitText());
+        return;
+    }
+    emit q->lynVideo(r.userId, r.nickName, r.data.value(QLatin1String("path")).toString(),
+                     r.type == RequestShareVideo);
+}
+
+void QnLynHttp::Private::onRotation(const Request &r, const QByteArray &, PeerReply &reply)
+{
+    if (!r.data.contains(QLatin1String("angle"))) {
+        reply.refuse(AnswerFailed, typeMissing());
+        return;
+    }
+    emit q->lynRotationAngle(r.userId, toInt(r.data.value(QLatin1String("angle"))));
+}
+
+void QnLynHttp::Private::onDesktop(const Request &r, const QByteArray &, PeerReply &reply)
+{
+    if (!hasKeys(r.data, {"ip", "lynPort"})) {
+        reply.refuse(AnswerFailed, typeMissing());
+        return;
+    }
+    emit q->requestDesktop(r.userId);
+    if (!desktopPermission) {
+        reply.refuse(AnswerDesktopRefused, QStringLiteral("can not desktop"));
+    } else if (desktopPort <= 0) {
+        // No desktop stream exists to offer: answering success with port 0 would mislead the peer.
+        reply.refuse(AnswerDesktopRefused, QStringLiteral("desktop not available"));
+    } else {
+        reply.data = QJsonObject{{QStringLiteral("ip"), localIp},
+                                 {QStringLiteral("lynPort"), desktopPort},
+                                 {QStringLiteral("width"), desktopSize.width()},
+                                 {QStringLiteral("height"), desktopSize.height()}};
+    }
+}
+
+void QnLynHttp::Private::onOpenDocument(const Request &r, const QByteArray &, PeerReply &reply)
+{
+    if (!r.data.contains(QLatin1String("url"))) {
+        reply.refuse(AnswerFailed, typeMissing());
+        return;
+    }
+    const QString name = r.data.value(QLatin1String("url")).toString().split(QLatin1Char('/')).last();
+    if (!isSafePeerId(r.userId) || !isSafeFileName(name)) {
+        reply.refuse(AnswerFailed, QStringLiteral("invalid file"));
+        return;
+    }
+    if (saveFolder.isEmpty()) {
+        reply.refuse(AnswerFailed, QStringLiteral("no save folder"));
+        return;
+    }
+    emit q->lynOpenDocument(r.userId, r.nickName,
+                            saveFolder + QLatin1Char('/') + r.userId + QLatin1Char('/') + name);
+}
+
+void QnLynHttp::Private::onMediaStatus(const Request &r, const QByteArray &, PeerReply &reply)
+{
+    if (!r.data.contains(QLatin1String("path"))) {
+        reply.refuse(AnswerFailed, typeMissing());
+        return;
+    }
+    const QString path = r.data.value(QLatin1String("path")).toString();
+    qCInfo(lcLynHttp) << "mediastatus ==========" << QnLog::peer(path);
+    emit q->mediaStatus(r.userId, path);
+}
+
+void QnLynHttp::Private::onReconnect(const Request &r, const QByteArray &, PeerReply &reply)
+{
+    if (graceTimers.contains(r.userId))
+        stopGraceTimer(r.userId); // back within its grace time: still connected
+    else
+        reply.refuse(AnswerFailed, QStringLiteral("is disconnected"));
+}
+
+void QnLynHttp::Private::onFullScreen(const Request &, const QByteArray &, PeerReply &reply)
+{
+    if (fullScreen)
+        reply.refuse(AnswerFullScreenBusy,
+                     QStringLiteral("Other users are playing full screen, please try again later"));
 }
 
 QVariantList QnLynHttp::Private::storeFileList(const QString &userId, const QJsonArray &items)
@@ -290,7 +331,6 @@ void QnLynHttp::Private::removePeer(const QString &userId)
     peerLastSeen.remove(userId);
     peerNames.remove(userId);
     peerAddresses.remove(userId);
-    peerMediaPorts.remove(userId);
     stopGraceTimer(userId);
 }
 

@@ -10,10 +10,8 @@ using namespace QnLynControl;
 void QnLynHttp::startConnect(const QString &url, const QString &userId)
 {
     const bool sent = d->sendRequest(
-        userId, ChannelRequest, 1, d->deviceName, QJsonObject(),
+        userId, ChannelRequest, RequestConnect, d->deviceName, QJsonObject(),
         [this, url, userId](const QByteArray &bytes, const QString &) {
-            d->keepTimer->stop();
-            d->serverSilenceTimer->stop();
             const Answer a = parseAnswer(bytes);
             if (!a.success) {
                 qCWarning(lcLynHttp) << "connect to" << QnLog::peer(userId)
@@ -36,10 +34,8 @@ void QnLynHttp::startConnect(const QString &url, const QString &userId)
 void QnLynHttp::stopConnect(const QString &url, const QString &userId)
 {
     Q_UNUSED(url)
-    d->serverSilenceTimer->stop();
     d->serverLastSeen.clear();
-    d->keepTimer->stop();
-    d->sendRequest(userId, ChannelRequest, 2, d->deviceName, QJsonObject(),
+    d->sendRequest(userId, ChannelRequest, RequestDisconnect, d->deviceName, QJsonObject(),
                    [](const QByteArray &, const QString &) {});
 }
 
@@ -52,15 +48,16 @@ void QnLynHttp::startLynSender(const QString &url, const QString &userId, int ly
                            {QStringLiteral("device"), 1},
                            {QStringLiteral("width"), width},
                            {QStringLiteral("height"), height}};
-    const bool sent = d->sendRequest(
-        userId, ChannelRequest, 4, nickName, data, [this, userId](const QByteArray &bytes, const QString &) {
-            const Answer a = parseAnswer(bytes);
-            if (a.success)
-                emit startLynResult(true, userId, a.data.value(QLatin1String("ip")).toString(),
-                                    toInt(a.data.value(QLatin1String("lynPort"))));
-            else
-                emit startLynResult(false, userId, QString(), 0);
-        });
+    const bool sent =
+        d->sendRequest(userId, ChannelRequest, RequestStartLyn, nickName, data,
+                       [this, userId](const QByteArray &bytes, const QString &) {
+                           const Answer a = parseAnswer(bytes);
+                           if (a.success)
+                               emit startLynResult(true, userId, a.data.value(QLatin1String("ip")).toString(),
+                                                   toInt(a.data.value(QLatin1String("lynPort"))));
+                           else
+                               emit startLynResult(false, userId, QString(), 0);
+                       });
     if (!sent)
         emit startLynResult(false, userId, QString(), 0);
 }
@@ -69,7 +66,7 @@ void QnLynHttp::stopLynSender(const QString &url, const QString &userId)
 {
     Q_UNUSED(url)
     d->sendRequest(
-        userId, ChannelRequest, 5, d->deviceName, QJsonObject(),
+        userId, ChannelRequest, RequestStopLyn, d->deviceName, QJsonObject(),
         [this, userId](const QByteArray &bytes, const QString &) {
             if (parseAnswer(bytes).success)
                 emit closeLyn(userId);
@@ -83,7 +80,7 @@ void QnLynHttp::startDesktopSender(const QString &url, const QString &userId, in
     const QJsonObject data{{QStringLiteral("ip"), d->localIp},
                            {QStringLiteral("lynPort"), lynPort},
                            {QStringLiteral("port"), port}};
-    const bool sent = d->sendRequest(userId, ChannelRequest, 6, d->deviceName, data,
+    const bool sent = d->sendRequest(userId, ChannelRequest, RequestStartDesktop, d->deviceName, data,
                                      [this, userId, lynPort](const QByteArray &bytes, const QString &) {
                                          const Answer a = parseAnswer(bytes);
                                          if (a.success)
@@ -101,8 +98,8 @@ void QnLynHttp::stopDesktopSender(const QString &url, const QString &userId)
 {
     Q_UNUSED(url)
     d->sendRequest(
-        userId, ChannelRequest, 7, d->deviceName, QJsonObject(), [](const QByteArray &, const QString &) {},
-        false);
+        userId, ChannelRequest, RequestStopDesktop, d->deviceName, QJsonObject(),
+        [](const QByteArray &, const QString &) {}, false);
 }
 
 void QnLynHttp::startDesktopRequestSender(const QString &url, const QString &userId, int lynPort)
@@ -110,7 +107,7 @@ void QnLynHttp::startDesktopRequestSender(const QString &url, const QString &use
     Q_UNUSED(url)
     const QJsonObject data{{QStringLiteral("ip"), d->localIp}, {QStringLiteral("lynPort"), lynPort}};
     const bool sent = d->sendRequest(
-        userId, ChannelRequest, 15, d->deviceName, data,
+        userId, ChannelRequest, RequestDesktop, d->deviceName, data,
         [this, userId, lynPort](const QByteArray &bytes, const QString &) {
             const Answer a = parseAnswer(bytes);
             if (a.success)
@@ -127,7 +124,7 @@ void QnLynHttp::startDesktopRequestSender(const QString &url, const QString &use
 
 void QnLynHttp::sendReconnect(const QString &userId)
 {
-    const bool sent = d->sendRequest(userId, ChannelRequest, 19, d->deviceName, QJsonObject(),
+    const bool sent = d->sendRequest(userId, ChannelRequest, RequestReconnect, d->deviceName, QJsonObject(),
                                      [this, userId](const QByteArray &bytes, const QString &) {
                                          if (parseAnswer(bytes).success) {
                                              emit reconnectServerResult(userId, true);
@@ -143,7 +140,5 @@ void QnLynHttp::sendReconnect(const QString &userId)
 
 void QnLynHttp::resetKeepAlive()
 {
-    d->keepTimer->stop();
-    d->serverSilenceTimer->stop();
     d->serverLastSeen.clear();
 }

@@ -68,10 +68,11 @@ void QnLynHttp::Private::finishUpload(const UploadCall &call, bool accepted, con
     const QJsonObject data{{QStringLiteral("size"), entries.size()},
                            {call.pictures ? QStringLiteral("pixs") : QStringLiteral("docs"), entries}};
     // The result waits for the receiver's answer (or the time-out).
-    const bool sent = sendRequest(call.userId, ChannelRequest, call.pictures ? 10 : 16, call.nickName, data,
-                                  [this, call](const QByteArray &answer, const QString &) {
-                                      raiseUploadResult(call, parseAnswer(answer).success);
-                                  });
+    const bool sent =
+        sendRequest(call.userId, ChannelRequest, call.pictures ? RequestPictures : RequestDocuments,
+                    call.nickName, data, [this, call](const QByteArray &answer, const QString &) {
+                        raiseUploadResult(call, parseAnswer(answer).success);
+                    });
     if (!sent) {
         raiseUploadResult(call, false);
         if (!call.pictures)

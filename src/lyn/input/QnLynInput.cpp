@@ -1,4 +1,5 @@
 #include "lyn/input/QnLynInput.h"
+#include "lyn/input/QnLynInputTypes.h"
 
 #include "lyn/input/internal/QnLynInputLog.h"
 #include "platform/xtest/QnInputInjector.h"
@@ -20,16 +21,6 @@
 Q_LOGGING_CATEGORY(lcLynInput, "qn.lyn.input")
 
 namespace {
-
-// Message types of the reverse-input channel.
-constexpr int kTypeMouseDown = 1;
-constexpr int kTypeMouseMove = 2;
-constexpr int kTypeMouseUp = 3;
-constexpr int kTypeWheel = 4;
-constexpr int kTypeKeyUp = 5;
-constexpr int kTypeKeyDown = 6;
-constexpr int kTypeReleaseHeld = 10;
-constexpr int kTypeHover = 11;
 
 int toDevice(int logical, qreal ratio)
 {
@@ -211,15 +202,15 @@ bool QnLynInput::eventFilter(QObject *watched, QEvent *event)
         const auto *me = static_cast<QMouseEvent *>(event);
         QJsonObject data = placed(me->pos());
         data.insert(QStringLiteral("button"), int(me->button()));
-        const int type = event->type() == QEvent::MouseMove            ? kTypeMouseMove
-                         : event->type() == QEvent::MouseButtonRelease ? kTypeMouseUp
-                                                                       : kTypeMouseDown;
+        const int type = event->type() == QEvent::MouseMove            ? QnLynInputType::MouseMove
+                         : event->type() == QEvent::MouseButtonRelease ? QnLynInputType::MouseUp
+                                                                       : QnLynInputType::MouseDown;
         sendInput(type, data, peer);
         return true;
     }
     case QEvent::Wheel: {
         const auto *we = static_cast<QWheelEvent *>(event);
-        sendInput(kTypeWheel,
+        sendInput(QnLynInputType::Wheel,
                   QJsonObject{{QStringLiteral("x"), we->angleDelta().x()},
                               {QStringLiteral("y"), we->angleDelta().y()},
                               {QStringLiteral("width"), rect.width()},
@@ -230,7 +221,7 @@ bool QnLynInput::eventFilter(QObject *watched, QEvent *event)
     case QEvent::KeyPress:
     case QEvent::KeyRelease: {
         const auto *ke = static_cast<QKeyEvent *>(event);
-        sendInput(event->type() == QEvent::KeyPress ? kTypeKeyDown : kTypeKeyUp,
+        sendInput(event->type() == QEvent::KeyPress ? QnLynInputType::KeyDown : QnLynInputType::KeyUp,
                   QJsonObject{{QStringLiteral("key"), ke->key()},
                               {QStringLiteral("modifiers"), int(ke->modifiers())}},
                   peer);
@@ -239,13 +230,13 @@ bool QnLynInput::eventFilter(QObject *watched, QEvent *event)
     case QEvent::HoverMove: {
         const auto *he = static_cast<QHoverEvent *>(event);
         qCDebug(lcLynInput) << "hover" << he->pos() << "in" << rect;
-        sendInput(kTypeHover, placed(he->pos()), peer);
+        sendInput(QnLynInputType::Hover, placed(he->pos()), peer);
         break;
     }
     case QEvent::FocusOut:
     case QEvent::Enter:
     case QEvent::Leave:
-        sendInput(kTypeReleaseHeld, QJsonObject(), peer);
+        sendInput(QnLynInputType::ReleaseHeld, QJsonObject(), peer);
         break;
     default:
         break;

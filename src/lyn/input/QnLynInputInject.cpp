@@ -1,5 +1,6 @@
 // Receipt side of QnLynInput: messages from the connected receiver injected into this PC.
 #include "lyn/input/QnLynInput.h"
+#include "lyn/input/QnLynInputTypes.h"
 
 #include "common/log/QnLog.h"
 
@@ -16,20 +17,6 @@
 #include <cmath>
 
 namespace {
-
-constexpr int kTypeMouseDown = 1;
-constexpr int kTypeMouseMove = 2;
-constexpr int kTypeMouseUp = 3;
-constexpr int kTypeWheel = 4;
-constexpr int kTypeKeyUp = 5;
-constexpr int kTypeKeyDown = 6;
-constexpr int kTypeTouchDown = 7;
-constexpr int kTypeTouchMove = 8;
-constexpr int kTypeTouchUp = 9;
-constexpr int kTypeReleaseHeld = 10;
-constexpr int kTypeText = 12;
-constexpr int kTypeMouseRelative = 13;
-constexpr int kTypeCursor = 14;
 
 // Peer numbers are clamped before they become pixels: JSON allows any double.
 constexpr double kCoordLimit = 1e7;
@@ -76,7 +63,7 @@ void QnLynInput::recvData(const QString &senderId, const QByteArray &data)
     }
     const QJsonObject msg = doc.object();
     const int type = msg.value(QStringLiteral("type")).toInt();
-    if (type == kTypeCursor) {
+    if (type == QnLynInputType::Cursor) {
         remoteCursor(senderId, msg.value(QStringLiteral("data")).toObject());
         return;
     }
@@ -95,26 +82,26 @@ void QnLynInput::recvData(const QString &senderId, const QByteArray &data)
             return;
         const QJsonObject fields = msg.value(QStringLiteral("data")).toObject();
         switch (type) {
-        case kTypeMouseDown:
-        case kTypeMouseMove:
-        case kTypeMouseUp:
-        case kTypeWheel:
-        case kTypeMouseRelative:
+        case QnLynInputType::MouseDown:
+        case QnLynInputType::MouseMove:
+        case QnLynInputType::MouseUp:
+        case QnLynInputType::Wheel:
+        case QnLynInputType::MouseRelative:
             reply = injectMouse(type, fields, senderId);
             break;
-        case kTypeKeyUp:
-        case kTypeKeyDown:
-            m_injector->key(fields.value(QStringLiteral("key")).toInt(), type == kTypeKeyDown);
+        case QnLynInputType::KeyUp:
+        case QnLynInputType::KeyDown:
+            m_injector->key(fields.value(QStringLiteral("key")).toInt(), type == QnLynInputType::KeyDown);
             break;
-        case kTypeTouchDown:
-        case kTypeTouchMove:
-        case kTypeTouchUp:
+        case QnLynInputType::TouchDown:
+        case QnLynInputType::TouchMove:
+        case QnLynInputType::TouchUp:
             injectTouch(type, msg.value(QStringLiteral("data")).toArray());
             break;
-        case kTypeReleaseHeld:
+        case QnLynInputType::ReleaseHeld:
             m_injector->releaseHeld();
             break;
-        case kTypeText: {
+        case QnLynInputType::Text: {
             QString text = fields.value(QStringLiteral("text")).toString();
             if (text.size() > kMaxTextLength) {
                 if (m_peerLog.allow(lcLynInput(), "text cut"))
@@ -152,14 +139,14 @@ QByteArray QnLynInput::injectMouse(int type, const QJsonObject &data, const QStr
     const QPoint target(s.origin.x() + sx, s.origin.y() + sy);
 
     switch (type) {
-    case kTypeMouseDown:
-    case kTypeMouseUp: {
+    case QnLynInputType::MouseDown:
+    case QnLynInputType::MouseUp: {
         const int b = data.value(QStringLiteral("button")).toInt();
         QByteArray reply;
         // A press outside the chosen screen clicks where the pointer is.
         if (sx >= 0 && sy >= 0)
             reply = moveCursorTo(target, senderId);
-        const bool down = type == kTypeMouseDown;
+        const bool down = type == QnLynInputType::MouseDown;
         if (b == Qt::LeftButton)
             m_injector->button(QnInputButton::Left, down);
         else if (b == Qt::RightButton)
@@ -168,12 +155,12 @@ QByteArray QnLynInput::injectMouse(int type, const QJsonObject &data, const QStr
             m_injector->button(QnInputButton::Middle, down);
         return reply;
     }
-    case kTypeMouseMove:
+    case QnLynInputType::MouseMove:
         return moveCursorTo(target, senderId);
-    case kTypeMouseRelative:
+    case QnLynInputType::MouseRelative:
         // A relative step carries no screen origin.
         return moveCursorTo(m_injector->cursorPosition() + QPoint(sx, sy), senderId);
-    case kTypeWheel:
+    case QnLynInputType::Wheel:
         if (x != 0)
             m_injector->wheel(x, 0);
         else if (y != 0)
@@ -196,7 +183,7 @@ QByteArray QnLynInput::cursorReply(const QString &senderId)
     if (shape == m_lastCursor)
         return QByteArray();
     m_lastCursor = shape;
-    return envelope(kTypeCursor, QJsonObject{{QStringLiteral("cursor"), shape}}, senderId);
+    return envelope(QnLynInputType::Cursor, QJsonObject{{QStringLiteral("cursor"), shape}}, senderId);
 }
 
 void QnLynInput::injectTouch(int type, const QJsonArray &points)
@@ -238,12 +225,12 @@ void QnLynInput::injectTouch(int type, const QJsonArray &points)
             const QPoint target(s.origin.x() + toCoord(px * (s.width / w)),
                                 s.origin.y() + toCoord(py * (s.height / h)));
             m_injector->moveTo(target);
-            if (type == kTypeTouchDown)
+            if (type == QnLynInputType::TouchDown)
                 m_injector->button(QnInputButton::Left, true);
-            else if (type == kTypeTouchUp)
+            else if (type == QnLynInputType::TouchUp)
                 m_injector->button(QnInputButton::Left, false);
         }
-        if (type == kTypeTouchUp) {
+        if (type == QnLynInputType::TouchUp) {
             m_touchPositions.clear();
             m_freeTouchIds.append(local);
             m_touchIds.remove(pointId);

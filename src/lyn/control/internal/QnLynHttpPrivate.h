@@ -38,10 +38,40 @@ public:
                      const QJsonObject &data, QnLynRequestRegistry::Handler handler, bool checkSend = true);
     void answerRequest(const QByteArray &bytes, const QString &senderId, bool checkScreenLimit);
     void answerKeepAlive(const QByteArray &bytes, const QString &senderId);
-    void checkServerSilence();
-    void checkPeerSilence();
 
     // ---- peer requests (QnLynHttpHandler.cpp) ----
+    /// The answer one handler builds: success with data, or a refusal with code and text.
+    struct PeerReply
+    {
+        QJsonObject data;
+        bool failed = false;
+        int code = QnLynControl::AnswerSuccess;
+        QString msg = QStringLiteral("ok");
+        void refuse(int refusal, const QString &text)
+        {
+            code = refusal;
+            msg = text;
+            failed = true;
+        }
+    };
+    /// One handler per request type (the table in QnLynHttp::handleData).
+    void onConnect(const QnLynControl::Request &r, const QByteArray &bytes, PeerReply &reply);
+    void onDisconnect(const QnLynControl::Request &r, const QByteArray &bytes, PeerReply &reply);
+    void onPresence(const QnLynControl::Request &r, const QByteArray &bytes, PeerReply &reply);
+    void onStartLyn(const QnLynControl::Request &r, const QByteArray &bytes, PeerReply &reply);
+    void onStopLyn(const QnLynControl::Request &r, const QByteArray &bytes, PeerReply &reply);
+    void onStartDesktop(const QnLynControl::Request &r, const QByteArray &bytes, PeerReply &reply);
+    void onStopDesktop(const QnLynControl::Request &r, const QByteArray &bytes, PeerReply &reply);
+    void onMouse(const QnLynControl::Request &r, const QByteArray &bytes, PeerReply &reply);
+    void onStopMouse(const QnLynControl::Request &r, const QByteArray &bytes, PeerReply &reply);
+    void onFileList(const QnLynControl::Request &r, const QByteArray &bytes, PeerReply &reply);
+    void onSharePath(const QnLynControl::Request &r, const QByteArray &bytes, PeerReply &reply);
+    void onRotation(const QnLynControl::Request &r, const QByteArray &bytes, PeerReply &reply);
+    void onDesktop(const QnLynControl::Request &r, const QByteArray &bytes, PeerReply &reply);
+    void onOpenDocument(const QnLynControl::Request &r, const QByteArray &bytes, PeerReply &reply);
+    void onMediaStatus(const QnLynControl::Request &r, const QByteArray &bytes, PeerReply &reply);
+    void onReconnect(const QnLynControl::Request &r, const QByteArray &bytes, PeerReply &reply);
+    void onFullScreen(const QnLynControl::Request &r, const QByteArray &bytes, PeerReply &reply);
     /// Forgets a departed peer in every table (grace timer included).
     void removePeer(const QString &userId);
     void stopGraceTimer(const QString &userId);
@@ -78,9 +108,6 @@ public:
     QString serverUserId; // current connection
 
     QTimer *sweepTimer = nullptr;         // 100 ms, running from construction
-    QTimer *keepTimer = nullptr;          // 500 ms keep-alive; nothing starts it
-    QTimer *serverSilenceTimer = nullptr; // 100 ms; nothing starts it
-    QTimer *peerSilenceTimer = nullptr;   // 100 ms; nothing starts it
     QNetworkAccessManager *nam = nullptr; // child, uploads
 
     // Peer tables, keyed by user id.
@@ -88,7 +115,6 @@ public:
     QHash<QString, qint64> serverLastSeen; // seconds
     QHash<QString, QString> peerNames;
     QHash<QString, QString> peerAddresses;
-    QHash<QString, int> peerMediaPorts;   // nothing fills it: reads give 0
     QHash<QString, QTimer *> graceTimers; // children of q
     int peerGraceMs = 10000;
 
