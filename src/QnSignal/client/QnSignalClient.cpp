@@ -176,7 +176,59 @@ void QnSignalClient::onRoomMessage(const QnGatewayMessage &message)
         if (message.fromUserId == m_userId)
             return; // our own message echoed by the room
     }
-    emit receiveData(message.type - kTypeBase, message.payload, message.fromUserId);
+    const int channel = message.type - kTypeBase;
+    bool routed = false;
+    {
+        QMutexLocker lock(&m_routeMutex);
+        const auto it = m_routes.constFind(channel);
+        if (it != m_routes.constEnd()) {
+            routed = true;
+            if (it->direct) {
+                it->handler(channel, message.payload, message.fromUserId);
+            } else if (QObject *context = it->guard.data()) {
+                QMetaObject::invokeMethod(
+                    context,
+                    [handler = it->handler, channel, payload = message.payload, from = message.fromUserId] {
+                        handler(channel, payload, from);
+                    },
+                    Qt::QueuedConnection);
+            }
+        }
+    }
+    if (!routed && m_unroutedLogged < 20) {
+        ++m_unroutedLogged;
+        qCDebug(lcSignal) << "message on channel" << channel << "from" << QnLog::peer(message.fromUserId)
+                          << "dropped: nothing receives that channel";
+    }
+    emit receiveData(channel, message.payload, message.fromUserId);
+}
+
+void QnSignalClient::routeChannels(std::initializer_list<int> channels, QObject *context,
+                                   ChannelHandler handler, Qt::ConnectionType type)
+{
+    if (!context || !handler)
+        return;
+    const bool direct = type == Qt::DirectConnection;
+    {
+        QMutexLocker lock(&m_routeMutex);
+        for (int channel : channels)
+            m_routes.insert(channel, Route{context, QPointer<QObject>(context), handler, direct});
+    }
+    if (!direct)
+        connect(
+            context, &QObject::destroyed, this, [this, context] { unrouteChannels(context); },
+            Qt::DirectConnection);
+}
+
+void QnSignalClient::unrouteChannels(QObject *context)
+{
+    QMutexLocker lock(&m_routeMutex);
+    for (auto it = m_routes.begin(); it != m_routes.end();) {
+        if (it->context == context)
+            it = m_routes.erase(it);
+        else
+            ++it;
+    }
 }
 
 void QnSignalClient::onStartRelogin(quint32 attempt)

@@ -7,6 +7,10 @@
 #include <QObject>
 #include <QString>
 
+#include <QHash>
+#include <QPointer>
+
+#include <functional>
 #include <memory>
 
 /// The program's road to a receiver's signalling service: signs in, joins the receiver's room and
@@ -44,6 +48,21 @@ public:
     /// handed to the gateway (delivery is not confirmed); negative when refused.
     int sendRoomUserMsg(const QString &targetId, int channel, const QByteArray &payload);
 
+    /// Receives one room message of another member: channel, payload, sender's user id.
+    using ChannelHandler = std::function<void(int channel, const QByteArray &data, const QString &senderId)>;
+    /// The one router of received room messages: each channel has at most one route, set here
+    /// (a later route for a channel replaces the earlier one). Qt::DirectConnection runs handler
+    /// on the gateway thread with the route lock held (it must not call routeChannels or
+    /// unrouteChannels); any other type posts it to context's thread, where it is dropped when
+    /// context is gone. Messages of a channel without a route are dropped (logged, limited).
+    /// Any thread. context must call unrouteChannels before it is destroyed when it routes
+    /// directly; queued routes are also removed when context is destroyed.
+    void routeChannels(std::initializer_list<int> channels, QObject *context, ChannelHandler handler,
+                       Qt::ConnectionType type);
+    /// Removes every route of context; after it returns no direct handler of context runs and none
+    /// is posted. Any thread.
+    void unrouteChannels(QObject *context);
+
 Q_SIGNALS:
     /// Queued. Answer to login (and to each automatic re-login after a drop; after a successful
     /// one the caller joins its room again).
@@ -54,7 +73,8 @@ Q_SIGNALS:
     void joinRoomResult(bool result, QString error, bool isDisconnect);
     /// Declared for the client object; never raised.
     void joinRoomResult(bool result, QString error);
-    /// Gateway thread. One room message of another member; type is the channel.
+    /// Gateway thread. One room message of another member; type is the channel. Raised for every
+    /// message, routed or not, after its route ran or was posted (routeChannels).
     void receiveData(int type, QByteArray data, QString senderId);
     /// Gateway thread.
     void userJoinRoom(QString userId);
@@ -85,4 +105,15 @@ private:
     bool m_inOutage = false;              // a drop came and no sign-in succeeded since
     int m_reloginCount = 0;               // login answers since the last successful one
     bool m_reconnectFailedRaised = false; // reconnectFailed already raised for this outage
+
+    struct Route
+    {
+        QObject *context = nullptr; // compared only; posts go through the QPointer
+        QPointer<QObject> guard;
+        ChannelHandler handler;
+        bool direct = false;
+    };
+    QMutex m_routeMutex; // guards m_routes; held while a direct handler runs (lock order: this first)
+    QHash<int, Route> m_routes;
+    int m_unroutedLogged = 0; // gateway thread
 };

@@ -7,10 +7,10 @@
 
 #include "QnSignal/client/QnSignalClient.h"
 #include "client/videomodel/QnLynVideoModel.h"
+#include "common/json/QnPeerJson.h"
 #include "lyn/control/QnLynHttp.h"
 #include "lyn/input/QnLynInput.h"
 #include "lyn/manager/QnLynManager.h"
-#include "platform/gateway/QnJsonScan.h"
 
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
@@ -30,9 +30,7 @@ constexpr qint64 kMaxCodeReplyBytes = 64 * 1024;
 
 QJsonObject QnLynClientObject::peerObject(const QByteArray &bytes)
 {
-    if (QnJsonScan::scanObject(bytes) != QnJsonScan::Result::Used)
-        return QJsonObject();
-    return QJsonDocument::fromJson(bytes).object();
+    return parsePeerObject(bytes).value_or(QJsonObject());
 }
 
 bool QnLynClientObject::isIpv4Text(const QString &text)

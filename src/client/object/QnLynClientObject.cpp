@@ -6,6 +6,7 @@
 #include "client/videomodel/QnLynVideoModel.h"
 #include "common/network/ScreenUtil.h"
 #include "common/volume/CVolumeCtrl.h"
+#include "lyn/control/QnLynControlEnvelope.h"
 #include "lyn/control/QnLynHttp.h"
 #include "lyn/input/QnLynInput.h"
 #include "lyn/manager/QnLynManager.h"
@@ -89,8 +90,12 @@ QnLynClientObject::QnLynClientObject(QObject *parent, QnLynClientConfig config)
     // Last: these arrive on other threads and must find the object complete.
     connect(m_input, &QnLynInput::sendDataToNetwork, this, &QnLynClientObject::onSendDataToNetwork,
             Qt::DirectConnection);
-    connect(m_signalClient, &QnSignalClient::receiveData, this, &QnLynClientObject::onReceiveData,
-            Qt::DirectConnection);
+    m_signalClient->routeChannels(
+        {QnLynControl::ChannelInput, QnLynControl::ChannelPresence, QnLynControl::ChannelStop}, this,
+        [this](int channel, const QByteArray &data, const QString &senderId) {
+            onReceiveData(channel, data, senderId);
+        },
+        Qt::DirectConnection);
 }
 
 QnLynClientObject::~QnLynClientObject()
@@ -107,6 +112,7 @@ QnLynClientObject::~QnLynClientObject()
     disconnect(m_input, nullptr, this, nullptr);
     m_input->setConnectedReceiver(QString());
     m_lynHttp->setSignalClient(nullptr);
+    m_signalClient->unrouteChannels(this);
     delete m_signalClient; // stops the gateway thread: no receiveData after this
     m_signalClient = nullptr;
 

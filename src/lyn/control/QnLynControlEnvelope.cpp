@@ -1,6 +1,6 @@
 #include "lyn/control/QnLynControlEnvelope.h"
 
-#include "platform/gateway/QnJsonScan.h"
+#include "common/json/QnPeerJson.h"
 
 #include <QCoreApplication>
 #include <QJsonDocument>
@@ -19,15 +19,11 @@ QJsonObject parseObject(const QByteArray &bytes, bool *isObject)
     *isObject = false;
     if (bytes.isEmpty() || bytes.size() > kMaxControlBytes)
         return QJsonObject();
-    // Duplicate keys and deep nesting never reach Qt's parser (see QnJsonScan).
-    if (QnJsonScan::scanObject(bytes) != QnJsonScan::Result::Used)
-        return QJsonObject();
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject())
+    const std::optional<QJsonObject> parsed = parsePeerObject(bytes);
+    if (!parsed)
         return QJsonObject();
     *isObject = true;
-    return doc.object();
+    return *parsed;
 }
 
 QString connectFailedText()

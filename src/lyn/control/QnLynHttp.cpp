@@ -54,12 +54,19 @@ QnLynHttp::~QnLynHttp() = default;
 
 void QnLynHttp::setSignalClient(QnSignalClient *client)
 {
-    if (d->signalClient)
+    if (d->signalClient) {
+        d->signalClient->unrouteChannels(this);
         disconnect(d->signalClient, nullptr, this, nullptr);
+    }
     d->signalClient = client;
     if (!client)
         return;
-    connect(client, &QnSignalClient::receiveData, this, &QnLynHttp::onReceiveData, Qt::QueuedConnection);
+    client->routeChannels(
+        {ChannelRequest, ChannelAnswer, ChannelKeepAlive, ChannelKeepAliveAnswer}, this,
+        [this](int channel, const QByteArray &data, const QString &senderId) {
+            onReceiveData(channel, data, senderId);
+        },
+        Qt::QueuedConnection);
     connect(client, &QnSignalClient::userLeaveRoom, this, &QnLynHttp::onUserLeaveRoom, Qt::QueuedConnection);
 }
 
@@ -145,7 +152,8 @@ void QnLynHttp::onReceiveData(int channel, const QByteArray &data, const QString
     switch (channel) {
     case ChannelRequest: {
         const QJsonObject answer = handleData(data);
-        if (toInt(answer.value(QLatin1String("type"))) != 18 || !answer.contains(QLatin1String("type")))
+        if (toInt(answer.value(QLatin1String("type"))) != RequestMediaStatus ||
+            !answer.contains(QLatin1String("type")))
             d->send(senderId, ChannelAnswer, compact(answer));
         break;
     }
@@ -159,7 +167,7 @@ void QnLynHttp::onReceiveData(int channel, const QByteArray &data, const QString
         d->answerRequest(data, senderId, false);
         break;
     default:
-        break; // channels 1-4 belong to the client object
+        break; // only the routed channels arrive here
     }
 }
 

@@ -2,7 +2,7 @@
 
 #include "common/log/QnLog.h"
 
-#include "platform/gateway/QnJsonScan.h"
+#include "common/json/QnPeerJson.h"
 
 #include "common/udp/CUdpSocket.h"
 
@@ -101,11 +101,7 @@ QJsonObject QnLynSocket::parseObject(const QByteArray &payload)
 {
     // Anyone on the LAN can send this: Qt's parser leaks on duplicated keys, so the text is
     // checked before it reaches it.
-    if (QnJsonScan::scanObject(payload) != QnJsonScan::Result::Used)
-        return QJsonObject();
-    QJsonParseError err{};
-    const QJsonDocument doc = QJsonDocument::fromJson(payload, &err);
-    return doc.isObject() ? doc.object() : QJsonObject();
+    return parsePeerObject(payload).value_or(QJsonObject());
 }
 
 std::optional<QnLynItemInfo> QnLynSocket::recordFromJson(const QJsonObject &obj, const QHostAddress &sender)

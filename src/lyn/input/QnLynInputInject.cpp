@@ -4,7 +4,7 @@
 
 #include "common/log/QnLog.h"
 
-#include "platform/gateway/QnJsonScan.h"
+#include "common/json/QnPeerJson.h"
 
 #include "lyn/input/internal/QnLynInputLog.h"
 #include "platform/xtest/QnInputInjector.h"
@@ -48,20 +48,13 @@ void QnLynInput::recvData(const QString &senderId, const QByteArray &data)
             return;
         }
     }
-    // Qt's parser leaks on duplicated keys: peer text is checked before it reaches it.
-    if (QnJsonScan::scanObject(data) != QnJsonScan::Result::Used) {
+    const std::optional<QJsonObject> parsed = parsePeerObject(data);
+    if (!parsed) {
         if (m_peerLog.allow(lcLynInput(), "malformed input message", QtDebugMsg))
             qCDebug(lcLynInput) << "input message refused: not one well-formed JSON object";
         return;
     }
-    QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(data, &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject()) {
-        if (m_peerLog.allow(lcLynInput(), "input not a JSON object", QtDebugMsg))
-            qCDebug(lcLynInput) << "not a JSON object:" << error.errorString();
-        return;
-    }
-    const QJsonObject msg = doc.object();
+    const QJsonObject &msg = *parsed;
     const int type = msg.value(QStringLiteral("type")).toInt();
     if (type == QnLynInputType::Cursor) {
         remoteCursor(senderId, msg.value(QStringLiteral("data")).toObject());

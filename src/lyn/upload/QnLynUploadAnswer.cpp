@@ -1,6 +1,6 @@
 #include "lyn/upload/QnLynUploadAnswer.h"
 
-#include "platform/gateway/QnJsonScan.h"
+#include "common/json/QnPeerJson.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -12,14 +12,10 @@ QnLynUploadAnswer parseUploadAnswer(const QByteArray &body, const QHash<QString,
     QnLynUploadAnswer answer;
     if (body.isEmpty())
         return answer;
-    // Qt's parser leaks on duplicated keys: peer text is checked before it reaches it.
-    if (QnJsonScan::scanObject(body) != QnJsonScan::Result::Used)
+    const std::optional<QJsonObject> parsed = parsePeerObject(body);
+    if (!parsed)
         return answer;
-    QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject())
-        return answer;
-    const QJsonObject object = doc.object();
+    const QJsonObject &object = *parsed;
     const QJsonValue code = object.value(QStringLiteral("code"));
     const QJsonValue dataValue = object.value(QStringLiteral("data"));
     // Some receivers leave "code" out of a successful answer but still list the stored files.

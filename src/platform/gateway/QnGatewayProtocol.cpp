@@ -1,6 +1,6 @@
 #include "platform/gateway/QnGatewayProtocol.h"
 
-#include "platform/gateway/QnJsonScan.h"
+#include "platform/json/QnJsonScan.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -1,6 +1,6 @@
 // Wire format of the gateway: fixed frames, and the parser's refusals.
 #include "platform/gateway/QnGatewayProtocol.h"
-#include "platform/gateway/QnJsonScan.h"
+#include "platform/json/QnJsonScan.h"
 
 #include <QtTest>
 

@@ -1,4 +1,4 @@
-#include "platform/gateway/QnJsonScan.h"
+#include "platform/json/QnJsonScan.h"
 
 #include <QSet>
 #include <QString>
