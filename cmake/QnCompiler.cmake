@@ -26,3 +26,8 @@ endif()
 if(QN_FUZZ)
   add_compile_options(-fsanitize=fuzzer-no-link)
 endif()
+# Members annotated with the mutex that guards them (common/thread/QnThreadAnnotations.h) are
+# checked by clang's analysis wherever clang builds (the fuzz configuration, scripts/fuzz).
+if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  add_compile_options(-Wthread-safety)
+endif()

@@ -8,6 +8,7 @@
 #include "platform/scene/QnGraphicsScene.h"
 #include "platform/scene/QnGraphicsView.h"
 
+#include "tests/fixtures/ui/QnPenStroke.h"
 #include <QGraphicsRectItem>
 #include <QGuiApplication>
 #include <QScreen>
@@ -67,19 +68,9 @@ void settle(QnBrushObject &board, Wire &wire)
     wire.actions = kept;
 }
 
-void sendMouse(QWidget *viewport, QEvent::Type type, const QPoint &pos, Qt::MouseButton button,
-               Qt::MouseButtons buttons)
-{
-    QMouseEvent event(type, pos, viewport->mapToGlobal(pos), button, buttons, Qt::NoModifier);
-    QApplication::sendEvent(viewport, &event);
-}
-
 void stroke(QWidget *viewport, const QList<QPoint> &points)
 {
-    QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, points.first());
-    for (int i = 1; i < points.size(); ++i)
-        sendMouse(viewport, QEvent::MouseMove, points.at(i), Qt::NoButton, Qt::LeftButton);
-    QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, points.last());
+    QnPenStroke::draw(viewport, points);
 }
 
 QnPathItem *addItem(QnGraphicsScene *scene, const QUuid &id = QUuid::createUuid())

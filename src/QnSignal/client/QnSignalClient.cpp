@@ -4,7 +4,6 @@
 
 #include <QLoggingCategory>
 #include <QMetaObject>
-#include <QMutexLocker>
 #include <QUuid>
 
 Q_LOGGING_CATEGORY(lcSignal, "qn.signal")
@@ -50,7 +49,7 @@ int QnSignalClient::login(const QString &userId, const QString &userName, const 
     if (!m_gateway)
         return -1;
     {
-        QMutexLocker lock(&m_mutex);
+        QnMutexLocker lock(&m_mutex);
         m_userId = userId;
         m_userName = userName;
         // A new sign-in starts a new count: failures of an earlier outage do not carry over.
@@ -113,7 +112,7 @@ void QnSignalClient::onLogin(const QnGatewayAnswer &answer)
                      << answer.requestIndex << "relogin" << answer.relogin;
     bool raiseFailed = false;
     {
-        QMutexLocker lock(&m_mutex);
+        QnMutexLocker lock(&m_mutex);
         ++m_reloginCount;
         // The outage flag, not the drop flag: a join answer after the drop clears the latter, but
         // the outage goes on until a sign-in succeeds.
@@ -146,7 +145,7 @@ void QnSignalClient::onJoin(const QnGatewayAnswer &answer)
                      << QnLog::peer(answer.roomId);
     bool disconnected = false;
     {
-        QMutexLocker lock(&m_mutex);
+        QnMutexLocker lock(&m_mutex);
         disconnected = m_disconnected;
         m_disconnected = false;
     }
@@ -172,14 +171,14 @@ void QnSignalClient::onMemberLeave(const QString &roomId, const QString &userId,
 void QnSignalClient::onRoomMessage(const QnGatewayMessage &message)
 {
     {
-        QMutexLocker lock(&m_mutex);
+        QnMutexLocker lock(&m_mutex);
         if (message.fromUserId == m_userId)
             return; // our own message echoed by the room
     }
     const int channel = message.type - kTypeBase;
     bool routed = false;
     {
-        QMutexLocker lock(&m_routeMutex);
+        QnMutexLocker lock(&m_routeMutex);
         const auto it = m_routes.constFind(channel);
         if (it != m_routes.constEnd()) {
             routed = true;
@@ -210,7 +209,7 @@ void QnSignalClient::routeChannels(std::initializer_list<int> channels, QObject 
         return;
     const bool direct = type == Qt::DirectConnection;
     {
-        QMutexLocker lock(&m_routeMutex);
+        QnMutexLocker lock(&m_routeMutex);
         for (int channel : channels)
             m_routes.insert(channel, Route{context, QPointer<QObject>(context), handler, direct});
     }
@@ -222,7 +221,7 @@ void QnSignalClient::routeChannels(std::initializer_list<int> channels, QObject 
 
 void QnSignalClient::unrouteChannels(QObject *context)
 {
-    QMutexLocker lock(&m_routeMutex);
+    QnMutexLocker lock(&m_routeMutex);
     for (auto it = m_routes.begin(); it != m_routes.end();) {
         if (it->context == context)
             it = m_routes.erase(it);
@@ -239,7 +238,7 @@ void QnSignalClient::onStartRelogin(quint32 attempt)
 void QnSignalClient::onDisconnect(int code, const QString &text)
 {
     {
-        QMutexLocker lock(&m_mutex);
+        QnMutexLocker lock(&m_mutex);
         m_disconnected = true;
         if (!m_inOutage) {
             // A new outage counts its own failed re-logins.

@@ -3,9 +3,10 @@
 #include "platform/gateway/QnGatewayClient.h"
 
 #include <QByteArray>
-#include <QMutex>
 #include <QObject>
 #include <QString>
+
+#include "common/thread/QnThreadAnnotations.h"
 
 #include <QHash>
 #include <QPointer>
@@ -98,13 +99,13 @@ private:
     QnGatewayConfig m_config;
     std::unique_ptr<QnGatewayClient> m_gateway; // created by initSdk; GUI thread
 
-    mutable QMutex m_mutex; // guards the fields below; never held while calling out
-    QString m_userId;
-    QString m_userName;
-    bool m_disconnected = false;          // a drop came and no join answer (or own login) since
-    bool m_inOutage = false;              // a drop came and no sign-in succeeded since
-    int m_reloginCount = 0;               // login answers since the last successful one
-    bool m_reconnectFailedRaised = false; // reconnectFailed already raised for this outage
+    mutable QnMutex m_mutex; // guards the fields below; never held while calling out
+    QString m_userId QN_GUARDED_BY(m_mutex);
+    QString m_userName QN_GUARDED_BY(m_mutex);
+    bool m_disconnected QN_GUARDED_BY(m_mutex) = false; // a drop came and no join answer (or own login) since
+    bool m_inOutage QN_GUARDED_BY(m_mutex) = false;     // a drop came and no sign-in succeeded since
+    int m_reloginCount QN_GUARDED_BY(m_mutex) = 0;      // login answers since the last successful one
+    bool m_reconnectFailedRaised QN_GUARDED_BY(m_mutex) = false; // reconnectFailed raised for this outage
 
     struct Route
     {
@@ -113,7 +114,7 @@ private:
         ChannelHandler handler;
         bool direct = false;
     };
-    QMutex m_routeMutex; // guards m_routes; held while a direct handler runs (lock order: this first)
-    QHash<int, Route> m_routes;
+    QnMutex m_routeMutex; // held while a direct handler runs (lock order: this first)
+    QHash<int, Route> m_routes QN_GUARDED_BY(m_routeMutex);
     int m_unroutedLogged = 0; // gateway thread
 };

@@ -54,6 +54,7 @@ QnLynHttp::~QnLynHttp() = default;
 
 void QnLynHttp::setSignalClient(QnSignalClient *client)
 {
+    QN_CHECK_THREAD(d->thread);
     if (d->signalClient) {
         d->signalClient->unrouteChannels(this);
         disconnect(d->signalClient, nullptr, this, nullptr);
@@ -121,6 +122,7 @@ bool QnLynHttp::Private::sendRequest(const QString &target, int channel, int typ
                                      const QJsonObject &data, QnLynRequestRegistry::Handler handler,
                                      bool checkSend)
 {
+    QN_CHECK_THREAD(thread);
     const QString id = newRequestId();
     const QByteArray bytes = buildEnvelope(deviceId, nickName, type, id, data);
     const int result = send(target, channel, bytes);
@@ -137,6 +139,7 @@ bool QnLynHttp::Private::sendRequest(const QString &target, int channel, int typ
 
 void QnLynHttp::sweepRequests()
 {
+    QN_CHECK_THREAD(d->thread);
     static const QByteArray timeoutAnswer = compact(QJsonObject{{QStringLiteral("code"), AnswerFailed}});
     // Expired entries leave the registry before any handler runs: a handler may file a new request.
     auto expired = d->registry.expire(d->nowMs(), kRequestTimeoutMs);
@@ -149,6 +152,7 @@ void QnLynHttp::sweepRequests()
 
 void QnLynHttp::onReceiveData(int channel, const QByteArray &data, const QString &senderId)
 {
+    QN_CHECK_THREAD(d->thread);
     switch (channel) {
     case ChannelRequest: {
         const QJsonObject answer = handleData(data);

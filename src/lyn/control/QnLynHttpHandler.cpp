@@ -38,6 +38,7 @@ bool hasKeys(const QJsonObject &data, std::initializer_list<const char *> keys)
 
 QJsonObject QnLynHttp::handleData(const QByteArray &bytes)
 {
+    QN_CHECK_THREAD(d->thread);
     const Request r = parseRequest(bytes);
     if (!r.hasType || !r.hasUserId)
         return QJsonObject{{QStringLiteral("code"), AnswerFailed},
@@ -361,6 +362,7 @@ void QnLynHttp::Private::startGraceTimer(const QString &userId)
 
 void QnLynHttp::onUserLeaveRoom(const QString &userId, bool isDisconnect)
 {
+    QN_CHECK_THREAD(d->thread);
     if (d->serverLastSeen.contains(userId)) {
         if (!isDisconnect) {
             d->serverLastSeen.remove(userId);

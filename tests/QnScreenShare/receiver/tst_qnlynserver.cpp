@@ -1,5 +1,5 @@
 #include "QnScreenShare/receiver/QnLynServer.h"
-#include "tests/QnScreenShare/mediatest/MediaTestUtil.h"
+#include "tests/fixtures/media/MediaTestUtil.h"
 #include "tests/fixtures/support/QnTestSkip.h"
 
 #include <QSignalSpy>

@@ -2,8 +2,8 @@
 // Opus through the loss relay (fixed seed); the very same impaired datagrams reach our receiving pipeline and
 // ffmpeg's own receiver (the relay's mirror), so both decode exactly the same losses.
 #include "QnScreenShare/receiver/QnLynServer.h"
-#include "tests/QnScreenShare/mediatest/MediaTestUtil.h"
 #include "tests/fixtures/lossrelay/LossRelay.h"
+#include "tests/fixtures/media/MediaTestUtil.h"
 #include "tests/fixtures/support/QnTestSkip.h"
 
 #include <QElapsedTimer>
@@ -134,26 +134,9 @@ public:
                       .toUtf8());
         sdp.close();
         m_reference.setProcessChannelMode(QProcess::ForwardedOutputChannel);
-        m_reference.start("ffmpeg", {"-nostdin",
-                                     "-loglevel",
-                                     "error",
-                                     "-protocol_whitelist",
-                                     "file,udp,rtp",
-                                     "-reorder_queue_size",
-                                     "64",
-                                     "-buffer_size",
-                                     "4194304",
-                                     "-threads",
-                                     "1",
-                                     "-i",
-                                     sdp.fileName(),
-                                     "-map",
-                                     "0:v",
-                                     "-fps_mode",
-                                     "passthrough",
-                                     "-f",
-                                     "framemd5",
-                                     m_dir.filePath("video.md5")});
+        m_reference.start("ffmpeg", MediaTestUtil::ffmpegRtpReceiver(sdp.fileName()) +
+                                        QStringList{"-map", "0:v", "-fps_mode", "passthrough", "-f",
+                                                    "framemd5", m_dir.filePath("video.md5")});
         if (!m_reference.waitForStarted())
             return false;
         m_theirs = theirs;

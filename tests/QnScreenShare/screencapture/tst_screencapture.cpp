@@ -1,6 +1,6 @@
 #include "QnScreenShare/screencapture/ScreenCapture.h"
 
-#include "tests/platform/x11/XvfbServer.h"
+#include "tests/fixtures/xvfb/XvfbServer.h"
 
 #include <QScreen>
 #include <QSettings>

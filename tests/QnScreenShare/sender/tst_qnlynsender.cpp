@@ -2,8 +2,8 @@
 #include "QnScreenShare/sender/QnLynSender.h"
 #include "platform/rtp/Rtcp.h"
 #include "platform/rtp/RtpPacket.h"
-#include "tests/QnScreenShare/mediatest/MediaTestUtil.h"
 #include "tests/fixtures/lossrelay/LossRelay.h"
+#include "tests/fixtures/media/MediaTestUtil.h"
 #include "tests/fixtures/support/QnTestSkip.h"
 
 #include <QElapsedTimer>
@@ -101,33 +101,10 @@ void TestQnLynSender::ffmpegDecodesMirroring()
 
     QProcess peer;
     peer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    peer.start(QStringLiteral("ffmpeg"), {"-nostdin",
-                                          "-loglevel",
-                                          "error",
-                                          "-protocol_whitelist",
-                                          "file,udp,rtp",
-                                          "-reorder_queue_size",
-                                          "64",
-                                          "-buffer_size",
-                                          "4194304",
-                                          "-threads",
-                                          "1",
-                                          "-i",
-                                          sdpFile.fileName(),
-                                          "-map",
-                                          "0:v",
-                                          "-f",
-                                          "framemd5",
-                                          dir.filePath("video.md5"),
-                                          "-map",
-                                          "0:a",
-                                          "-ac",
-                                          "2",
-                                          "-ar",
-                                          "48000",
-                                          "-f",
-                                          "s16le",
-                                          dir.filePath("audio.raw")});
+    peer.start(QStringLiteral("ffmpeg"),
+               MediaTestUtil::ffmpegRtpReceiver(sdpFile.fileName()) +
+                   QStringList{"-map", "0:v", "-f", "framemd5", dir.filePath("video.md5"), "-map", "0:a",
+                               "-ac", "2", "-ar", "48000", "-f", "s16le", dir.filePath("audio.raw")});
     QVERIFY(peer.waitForStarted());
     QTest::qWait(1500); // ffmpeg binds its ports after reading the SDP
 

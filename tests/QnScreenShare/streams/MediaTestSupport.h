@@ -4,6 +4,7 @@
 #include "QnScreenShare/h264/H264Encoder.h"
 #include "platform/rtp/QnRtpRtcp.h"
 #include "platform/rtp/RtpH264.h"
+#include "tests/fixtures/media/MediaTestUtil.h"
 
 #include <QByteArray>
 #include <QList>
@@ -108,32 +109,10 @@ public:
     QList<bool> damaged;
 };
 
-// A base port with \a count consecutive free UDP ports on loopback (checked by binding them).
+// A base port with \a count consecutive free UDP ports.
 inline int freePortBlock(int count)
 {
-    static int next = 20000 + (getpid() % 2000) * 8;
-    for (int attempt = 0; attempt < 200; ++attempt) {
-        const int base = next;
-        next += count;
-        if (next > 60000)
-            next = 20000;
-        bool free = true;
-        std::vector<int> fds;
-        for (int i = 0; i < count && free; ++i) {
-            const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-            sockaddr_in a{};
-            a.sin_family = AF_INET;
-            a.sin_addr.s_addr = htonl(INADDR_ANY);
-            a.sin_port = htons(uint16_t(base + i));
-            free = ::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0;
-            fds.push_back(fd);
-        }
-        for (int fd : fds)
-            ::close(fd);
-        if (free)
-            return base;
-    }
-    return -1;
+    return MediaTestUtil::freePortBlock(count);
 }
 
 } // namespace mediatest

@@ -11,9 +11,9 @@
 #include "lyn/input/QnLynInput.h"
 #include "lyn/manager/QnLynManager.h"
 #include "platform/xtest/QnFakeInputInjector.h"
-#include "tests/QnScreenShare/mediatest/MediaTestUtil.h"
 #include "tests/fixtures/gateway/QnGatewayServer.h"
-#include "tests/fixtures/receiver_sim/discovery/QnSimNetns.h"
+#include "tests/fixtures/media/MediaTestUtil.h"
+#include "tests/fixtures/netns/QnNetnsTestMain.h"
 #include "tests/fixtures/receiver_sim/sim/QnSimReceiver.h"
 #include "tests/fixtures/support/QnTestSkip.h"
 
@@ -31,16 +31,6 @@ namespace {
 const QString kRxIp = QStringLiteral("10.99.0.2");
 const QString kPcIp = QStringLiteral("10.99.0.1");
 
-QnGatewayConfig fastGateway()
-{
-    QnGatewayConfig c;
-    c.connectTimeoutMs = 3000;
-    c.answerTimeoutMs = 3000;
-    c.pingIntervalMs = 300;
-    c.silenceTimeoutMs = 2000;
-    c.reloginDelayMs = 100;
-    return c;
-}
 } // namespace
 
 class TstQnLynClientE2e : public QObject
@@ -91,7 +81,7 @@ void TstQnLynClientE2e::initTestCase()
     QVERIFY2(m_lan.setUp(m_rxThread, &error), qPrintable(error));
 
     QnSimReceiver::Config rc;
-    rc.gateway = fastGateway();
+    rc.gateway = QnGatewayConfig::loopback();
     m_rx = new QnSimReceiver(rc);
     m_rx->moveToThread(&m_rxThread);
     QSignalSpy ready(m_rx, &QnSimReceiver::ready);
@@ -109,7 +99,7 @@ void TstQnLynClientE2e::initTestCase()
     m_pool = std::make_unique<ThreadPool>(1);
     QnLynClientConfig c;
     c.settingsPath = m_dir.filePath(QStringLiteral("setting.ini"));
-    c.gateway = fastGateway();
+    c.gateway = QnGatewayConfig::loopback();
     c.input = m_input.get();
     c.pool = m_pool.get();
     // Live adapters (the veth with its default route), network notices, volume watcher and the
@@ -225,9 +215,8 @@ void TstQnLynClientE2e::mirroringDecodedByFfmpeg()
     QProcess ffmpeg;
     ffmpeg.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     ffmpeg.start("nsenter",
-                 inRx("ffmpeg", {"-nostdin", "-loglevel", "error", "-protocol_whitelist", "file,udp,rtp",
-                                 "-reorder_queue_size", "64", "-threads", "1", "-i", sdp, "-map", "0:v",
-                                 "-frames:v", "20", "-f", "framemd5", md5}));
+                 inRx("ffmpeg", MediaTestUtil::ffmpegRtpReceiver(sdp) +
+                                    QStringList{"-map", "0:v", "-frames:v", "20", "-f", "framemd5", md5}));
     QVERIFY(ffmpeg.waitForStarted());
     QTest::qWait(1000); // lets ffmpeg bind its ports before the stream begins
 
@@ -411,14 +400,7 @@ void TstQnLynClientE2e::outputMuteFollowsSink()
 
 int main(int argc, char **argv)
 {
-    QString error;
-    if (!QnSimNetns::enterPrivateNetwork(&error)) {
-        std::fprintf(stderr, "cannot make a private network namespace: %s\n", qPrintable(error));
-        return 1;
-    }
-    QGuiApplication app(argc, argv);
-    TstQnLynClientE2e test;
-    return QTest::qExec(&test, argc, argv);
+    return qnNetnsTestMain<TstQnLynClientE2e, QGuiApplication>(argc, argv);
 }
 
 #include "tst_qnlynclient_e2e.moc"

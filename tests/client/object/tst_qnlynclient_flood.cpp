@@ -1,12 +1,12 @@
 // A hostile room member floods the PC with malformed control messages while it is connected to the
 // receiver simulator. The PC survives, starts no media for anyone, still answers the receiver, and
 // its log stays within the sink's bounds however large the peer's values are.
-#include "tests/client/object/ClientTestUtil.h"
+#include "tests/fixtures/client/ClientTestUtil.h"
 
 #include "client/videomodel/QnLynVideoModel.h"
 #include "common/log/QnLog.h"
 #include "lyn/manager/QnLynManager.h"
-#include "tests/QnScreenShare/mediatest/MediaTestUtil.h"
+#include "tests/fixtures/media/MediaTestUtil.h"
 #include "tests/fixtures/receiver_sim/control/QnSimGatewayMember.h"
 
 #include <QDir>

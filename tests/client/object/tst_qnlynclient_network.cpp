@@ -1,10 +1,10 @@
 // The client object on the live network notices, in a private network namespace with two uplinks:
 // failover from one connection to the other and a new address on a connection leave the client on
 // the address of the adapter now in use.
-#include "tests/client/object/ClientTestUtil.h"
+#include "tests/fixtures/client/ClientTestUtil.h"
+#include "tests/fixtures/netns/QnNetnsTestMain.h"
 
 #include "common/network/RtcNetworkDeviceNotify.h"
-#include "tests/fixtures/receiver_sim/discovery/QnSimNetns.h"
 
 #include <QGuiApplication>
 
@@ -36,11 +36,8 @@ void TstQnLynClientNetwork::initTestCase()
     m_d = QStringLiteral("qn%1d").arg(pid);
     // A: 10.99.0.1/24, default route via 10.99.0.2. C: 10.98.0.1/24, default route via 10.98.0.2.
     QVERIFY(QnSimNetns::addUplink(m_a, m_b));
-    QVERIFY(ip({"link", "add", m_c, "type", "veth", "peer", "name", m_d}));
-    QVERIFY(ip({"addr", "add", "10.98.0.1/24", "dev", m_c}));
-    QVERIFY(ip({"link", "set", m_c, "up"}));
-    QVERIFY(ip({"link", "set", m_d, "up"}));
-    QVERIFY(ip({"route", "add", "default", "via", "10.98.0.2", "dev", m_c, "metric", "50"}));
+    for (const QStringList &command : QnSimNetns::secondUplinkCommands(m_c, m_d))
+        QVERIFY(ip(command));
 }
 
 void TstQnLynClientNetwork::cleanupTestCase()
@@ -89,15 +86,9 @@ void TstQnLynClientNetwork::failoverAndReaddressing()
 
 int main(int argc, char **argv)
 {
-    QString error;
-    if (!QnSimNetns::enterPrivateNetwork(&error)) {
-        std::fprintf(stderr, "cannot make a private network namespace: %s\n", qPrintable(error));
-        return 1;
-    }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    TstQnLynClientNetwork test;
-    return QTest::qExec(&test, argc, argv);
+    return qnNetnsTestMain<TstQnLynClientNetwork, QGuiApplication>(argc, argv, [] {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+    });
 }
 #include "tst_qnlynclient_network.moc"

@@ -1,12 +1,12 @@
 // The client object against the loopback gateway and the receiver simulator's control side:
 // connect, reconnect and loss; the media port sequence; overlapping starts; the connection code;
 // the receive dispatch (reverse input, presence, stop).
-#include "tests/client/object/ClientTestUtil.h"
+#include "tests/fixtures/client/ClientTestUtil.h"
 
 #include "QnScreenShare/h264/H264Encoder.h"
 #include "QnScreenShare/sender/QnLynSender.h"
 #include "lyn/manager/QnLynManager.h"
-#include "tests/QnScreenShare/mediatest/MediaTestUtil.h"
+#include "tests/fixtures/media/MediaTestUtil.h"
 #include "tests/fixtures/receiver_sim/http/QnSimHttp.h"
 
 #include "client/videomodel/QnLynVideoModel.h"

@@ -1,8 +1,7 @@
 #include "common/network/RtcNetworkDeviceNotify.h"
 #include "common/network/ScreenUtil.h"
 
-#include "tests/fixtures/receiver_sim/discovery/QnSimNetns.h"
-
+#include "tests/fixtures/netns/QnNetnsTestMain.h"
 #include <QNetworkInterface>
 #include <QSignalSpy>
 #include <QThread>
@@ -168,12 +167,7 @@ void TestRtcNetworkNotify::noticesPerConnection()
         QStringList notices; // in order: losses first, then gains
     };
     const QList<Step> steps{
-        {{{"link", "add", c, "type", "veth", "peer", "name", d},
-          {"addr", "add", "10.98.0.1/24", "dev", c},
-          {"link", "set", c, "up"},
-          {"link", "set", d, "up"},
-          {"route", "add", "default", "via", "10.98.0.2", "dev", c, "metric", "50"}},
-         {"up " + c}},
+        {QnSimNetns::secondUplinkCommands(c, d), {"up " + c}},
         {{{"link", "set", d, "down"}}, {"down " + c}}, // C loses its carrier; A stays up
         {{{"link", "set", d, "up"}}, {"up " + c}},
         {{{"addr", "add", "10.98.0.9/24", "dev", c}}, {"down " + c, "up " + c}}, // readdressed
@@ -202,13 +196,6 @@ void TestRtcNetworkNotify::noticesPerConnection()
 
 int main(int argc, char **argv)
 {
-    QString error;
-    if (!QnSimNetns::enterPrivateNetwork(&error)) {
-        std::fprintf(stderr, "cannot make a private network namespace: %s\n", qPrintable(error));
-        return 1;
-    }
-    QCoreApplication app(argc, argv);
-    TestRtcNetworkNotify test;
-    return QTest::qExec(&test, argc, argv);
+    return qnNetnsTestMain<TestRtcNetworkNotify, QCoreApplication>(argc, argv);
 }
 #include "tst_rtcnetworknotify.moc"

@@ -1,8 +1,7 @@
 #include "common/udp/CUdpSocket.h"
 #include "common/udp/QnDatagramFrame.h"
 
-#include "tests/fixtures/receiver_sim/discovery/QnSimNetns.h"
-
+#include "tests/fixtures/netns/QnNetnsTestMain.h"
 #include <QNetworkDatagram>
 #include <QSignalSpy>
 #include <QtTest>
@@ -223,13 +222,6 @@ void TestCUdpSocket::sendBroadcastsOnVeth()
 
 int main(int argc, char **argv)
 {
-    QString error;
-    if (!QnSimNetns::enterPrivateNetwork(&error)) {
-        std::fprintf(stderr, "cannot make a private network namespace: %s\n", qPrintable(error));
-        return 1;
-    }
-    QCoreApplication app(argc, argv);
-    TestCUdpSocket test;
-    return QTest::qExec(&test, argc, argv);
+    return qnNetnsTestMain<TestCUdpSocket, QCoreApplication>(argc, argv);
 }
 #include "tst_cudpsocket.moc"

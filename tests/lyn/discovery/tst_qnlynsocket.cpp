@@ -1,7 +1,7 @@
 #include "lyn/discovery/QnLynSocket.h"
 
+#include "tests/fixtures/netns/QnNetnsTestMain.h"
 #include "tests/fixtures/receiver_sim/discovery/QnSimDiscovery.h"
-#include "tests/fixtures/receiver_sim/discovery/QnSimNetns.h"
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
@@ -502,14 +502,7 @@ void TestQnLynSocket::realTimeExpiry()
 
 int main(int argc, char **argv)
 {
-    QString error;
-    if (!QnSimNetns::enterPrivateNetwork(&error)) {
-        std::fprintf(stderr, "cannot make a private network namespace: %s\n", qPrintable(error));
-        return 1;
-    }
-    QLoggingCategory::setFilterRules(QStringLiteral("qn.*.debug=true"));
-    QCoreApplication app(argc, argv);
-    TestQnLynSocket test;
-    return QTest::qExec(&test, argc, argv);
+    return qnNetnsTestMain<TestQnLynSocket, QCoreApplication>(
+        argc, argv, [] { QLoggingCategory::setFilterRules(QStringLiteral("qn.*.debug=true")); });
 }
 #include "tst_qnlynsocket.moc"

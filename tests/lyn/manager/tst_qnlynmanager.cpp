@@ -1,40 +1,14 @@
 #include "QnScreenShare/sender/QnLynSender.h"
 #include "QnScreenShare/taskpool/ThreadPool.h"
 #include "lyn/manager/QnLynManager.h"
-#include "tests/QnScreenShare/mediatest/MediaTestUtil.h"
+#include "tests/fixtures/media/MediaTestUtil.h"
 #include "tests/fixtures/support/QnTestSkip.h"
 
 #include <QNetworkDatagram>
 #include <QtTest>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <thread>
-
-namespace {
-/// True when every UDP port a pipeline started on `base` binds (video and audio, RTP and RTCP)
-/// is free again: a pipeline that is still alive holds them.
-bool portsReleased(int base)
-{
-    for (int port = base; port < base + 4; ++port) {
-        const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-        if (fd < 0)
-            return false;
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_port = htons(static_cast<uint16_t>(port));
-        addr.sin_addr.s_addr = htonl(INADDR_ANY);
-        const bool bound = ::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0;
-        ::close(fd);
-        if (!bound)
-            return false;
-    }
-    return true;
-}
-} // namespace
 
 // The media owner against real pipelines: pool ordering, replacement, teardown, muting from another
 // thread, and mirroring beside desktop sync. Needs Xvfb, the PulseAudio null sink and ffmpeg.
@@ -73,7 +47,7 @@ void TestQnLynManager::startThenStopStopsThatPipeline()
     manager.stopServer(QStringLiteral("rx"), [&](int id) { stoppedId = id; });
     QVERIFY(manager.serverIds().isEmpty());
     QVERIFY(stoppedId.load() > 0);
-    QVERIFY(portsReleased(base));
+    QVERIFY(MediaTestUtil::portsFree(base));
 }
 
 void TestQnLynManager::secondStartReplacesPipeline()
@@ -86,13 +60,13 @@ void TestQnLynManager::secondStartReplacesPipeline()
     manager.startServer(QStringLiteral("rx"), QStringLiteral("127.0.0.1"), b + 100, b,
                         QStringLiteral("127.0.0.1"));
     QCOMPARE(manager.serverIds(), QStringList{QStringLiteral("rx")});
-    QVERIFY(portsReleased(a));  // the replaced pipeline is gone
-    QVERIFY(!portsReleased(b)); // the new one holds its ports
+    QVERIFY(MediaTestUtil::portsFree(a));  // the replaced pipeline is gone
+    QVERIFY(!MediaTestUtil::portsFree(b)); // the new one holds its ports
     int stops = 0;
     manager.stopServer(QStringLiteral("rx"), [&](int) { ++stops; });
     QVERIFY(manager.serverIds().isEmpty());
     QCOMPARE(stops, 1);
-    QVERIFY(portsReleased(b));
+    QVERIFY(MediaTestUtil::portsFree(b));
 }
 
 void TestQnLynManager::destructorStopsEveryPipeline()
@@ -109,7 +83,7 @@ void TestQnLynManager::destructorStopsEveryPipeline()
         }
     } // must not hang, leak or leave threads behind
     for (int base : bases)
-        QVERIFY(portsReleased(base));
+        QVERIFY(MediaTestUtil::portsFree(base));
 }
 
 void TestQnLynManager::muteFromAnotherThreadIsQueued()
@@ -204,7 +178,7 @@ void TestQnLynManager::startStopCyclesUnderTraffic()
         manager.stopServer(QStringLiteral("rx"));
     }
     QVERIFY(manager.serverIds().isEmpty());
-    QVERIFY(portsReleased(base));
+    QVERIFY(MediaTestUtil::portsFree(base));
     for (int cycle = 0; cycle < 50; ++cycle) {
         QVERIFY(manager.startSender(0, 320, 240, 30, QStringLiteral("127.0.0.1"), base + 104, base + 4));
         if (cycle % 10 == 0)

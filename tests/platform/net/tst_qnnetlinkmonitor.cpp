@@ -1,8 +1,7 @@
 #include "platform/net/QnNetAdapter.h"
 #include "platform/net/QnNetLinkMonitor.h"
 
-#include "tests/fixtures/receiver_sim/discovery/QnSimNetns.h"
-
+#include "tests/fixtures/netns/QnNetnsTestMain.h"
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -108,13 +107,6 @@ void TestQnNetLinkMonitor::liveAdapterList()
 
 int main(int argc, char **argv)
 {
-    QString error;
-    if (!QnSimNetns::enterPrivateNetwork(&error)) {
-        std::fprintf(stderr, "cannot make a private network namespace: %s\n", qPrintable(error));
-        return 1;
-    }
-    QCoreApplication app(argc, argv);
-    TestQnNetLinkMonitor test;
-    return QTest::qExec(&test, argc, argv);
+    return qnNetnsTestMain<TestQnNetLinkMonitor, QCoreApplication>(argc, argv);
 }
 #include "tst_qnnetlinkmonitor.moc"

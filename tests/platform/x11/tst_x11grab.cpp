@@ -1,5 +1,5 @@
 #include "platform/x11/QnScreenGrabber.h"
-#include "tests/platform/x11/XvfbServer.h"
+#include "tests/fixtures/xvfb/XvfbServer.h"
 
 #include <QtTest>
 

@@ -3,6 +3,7 @@
 // Internal state of QnLynHttp, shared by its source files (core, requests, peer requests, uploads).
 
 #include "common/log/QnLogLimiter.h"
+#include "common/thread/QnThreadChecker.h"
 #include "lyn/control/QnLynControlEnvelope.h"
 #include "lyn/control/QnLynHttp.h"
 #include "lyn/control/QnLynRequestRegistry.h"
@@ -94,6 +95,7 @@ public:
     void raiseUploadResult(const UploadCall &call, bool result);
 
     QnLynHttp *q;
+    QnThreadChecker thread; // the GUI thread: every operation of QnLynHttp runs there
     QnLynHttp::Clock clock;
     QnLynRequestRegistry registry;
     QnLogLimiter peerLog; // control messages refused: first lines of each interval, then a count

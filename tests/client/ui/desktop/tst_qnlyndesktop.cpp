@@ -3,9 +3,10 @@
 // simulator, closing and resetting, the peer's cursor. Pictures are handed in from a separate
 // thread, as the decode thread does.
 
-#include "tests/QnScreenShare/mediatest/MediaTestUtil.h"
-#include "tests/client/object/ClientTestUtil.h"
 #include "tests/client/ui/desktop/QnTestPattern.h"
+#include "tests/fixtures/client/ClientTestUtil.h"
+#include "tests/fixtures/media/MediaTestUtil.h"
+#include "tests/fixtures/ui/QnPenStroke.h"
 
 #include "QnBrush/qnboard.pb.h"
 #include "QnBrush/src/QnBoardActions.h"
@@ -155,13 +156,10 @@ void TstQnLynDesktop::picturesLetterboxedInputAndStroke()
     QVERIFY(near(shown.pixel(view->mapTo(&desk, QPoint(16 + 823 / 4, 463 / 4))), quadrant(0, 0)));
     received.clear();
     QWidget *vp = overlay->viewport();
-    QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
-    for (int x = 110; x <= 200; x += 10) {
-        QMouseEvent move(QEvent::MouseMove, QPoint(x, 120), vp->mapToGlobal(QPoint(x, 120)), Qt::NoButton,
-                         Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(vp, &move);
-    }
-    QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, QPoint(200, 120));
+    QList<QPoint> points{QPoint(100, 100)};
+    for (int x = 110; x <= 200; x += 10)
+        points << QPoint(x, 120);
+    QnPenStroke::draw(vp, points);
     qnboard::Actions batch;
     QTRY_VERIFY_WITH_TIMEOUT(std::any_of(received.begin(), received.end(),
                                          [&batch](const QList<QVariant> &a) {
