@@ -99,6 +99,7 @@ void QnMainControl::start()
     delete m_splash.data();
     restoreSignIn();
     m_mainReady = true;
+    qCInfo(lcApp) << "main window shown";
     checkUpdate(false);
 }
 
@@ -120,6 +121,7 @@ void QnMainControl::restoreSignIn()
 
 void QnMainControl::onShowMessage(const QString &)
 {
+    qCInfo(lcApp) << "a second start asked to show the window; ready:" << m_mainReady;
     if (m_mainReady && m_mainWidget)
         m_mainWidget->restoreConnectWidget();
 }
