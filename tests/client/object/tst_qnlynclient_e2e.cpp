@@ -14,7 +14,7 @@
 #include "tests/fixtures/gateway/QnGatewayServer.h"
 #include "tests/fixtures/media/MediaTestUtil.h"
 #include "tests/fixtures/netns/QnNetnsTestMain.h"
-#include "tests/fixtures/receiver_sim/sim/QnSimReceiver.h"
+#include "tests/fixtures/receiver_sim/sim/QnSimOnLan.h"
 #include "tests/fixtures/support/QnTestSkip.h"
 
 #include <QGuiApplication>
@@ -76,20 +76,9 @@ void TstQnLynClientE2e::initTestCase()
     if (!MediaTestUtil::haveFfmpeg())
         QN_SKIP_MISSING("ffmpeg is not installed");
     QVERIFY2(QnSimNetns::onlyOwnInterfaces(), "not in a private namespace");
-    QVERIFY(m_rxThread.startInNamespace());
     QString error;
-    QVERIFY2(m_lan.setUp(m_rxThread, &error), qPrintable(error));
-
-    QnSimReceiver::Config rc;
-    rc.gateway = QnGatewayConfig::loopback();
-    m_rx = new QnSimReceiver(rc);
-    m_rx->moveToThread(&m_rxThread);
-    QSignalSpy ready(m_rx, &QnSimReceiver::ready);
-    bool started = false;
-    m_rx->call([&started](QnSimReceiver &r) { started = r.start(); });
-    QVERIFY(started);
-    // The simulator lives on another thread: it may have joined before a wait() would begin.
-    QTRY_VERIFY_WITH_TIMEOUT(ready.count() > 0, 20000);
+    m_rx = startSimulatorOnLan(m_rxThread, m_lan, &error);
+    QVERIFY2(m_rx, qPrintable(error));
 
     QVERIFY(startPrivateSoundServer());
 

@@ -23,7 +23,7 @@
 #include "resources/QnResources.h"
 #include "tests/fixtures/media/MediaTestUtil.h"
 #include "tests/fixtures/netns/QnNetnsTestMain.h"
-#include "tests/fixtures/receiver_sim/sim/QnSimReceiver.h"
+#include "tests/fixtures/receiver_sim/sim/QnSimOnLan.h"
 #include "tests/fixtures/support/QnTestSkip.h"
 
 #include <QApplication>
@@ -96,18 +96,9 @@ void TstQnMainWidget::initTestCase()
     QVERIFY2(QnSimNetns::onlyOwnInterfaces(), "not in a private namespace");
     QnResources::init();
     QnFonts::install();
-    QVERIFY(m_rxThread.startInNamespace());
     QString error;
-    QVERIFY2(m_lan.setUp(m_rxThread, &error), qPrintable(error));
-    QnSimReceiver::Config rc;
-    rc.gateway = QnGatewayConfig::loopback();
-    m_rx = new QnSimReceiver(rc);
-    m_rx->moveToThread(&m_rxThread);
-    QSignalSpy ready(m_rx, &QnSimReceiver::ready);
-    bool started = false;
-    m_rx->call([&started](QnSimReceiver &r) { started = r.start(); });
-    QVERIFY(started);
-    QTRY_VERIFY_WITH_TIMEOUT(ready.count() > 0, 20000);
+    m_rx = startSimulatorOnLan(m_rxThread, m_lan, &error);
+    QVERIFY2(m_rx, qPrintable(error));
 
     m_input = std::make_unique<QnLynInput>(std::make_unique<QnFakeInputInjector>());
     m_pool = std::make_unique<ThreadPool>(1);
