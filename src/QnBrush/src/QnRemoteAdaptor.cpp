@@ -37,12 +37,14 @@ QnRemoteAdaptor::~QnRemoteAdaptor()
 
 void QnRemoteAdaptor::setViewSize(int vwidth, int vheight)
 {
+    QN_CHECK_THREAD(m_thread);
     m_vwidth = vwidth;
     m_vheight = vheight;
 }
 
 void QnRemoteAdaptor::sendRemoteAction(const QUuid &uuid, int actionType, const QJsonObject &json)
 {
+    QN_CHECK_THREAD(m_thread);
     std::unique_ptr<qnboard::OneAction> action = QnBoardActions::makeAction(
         uuid, actionType, json, m_vwidth, m_vheight, QDateTime::currentDateTime().toMSecsSinceEpoch());
     std::lock_guard<std::mutex> lock(m_mutex);

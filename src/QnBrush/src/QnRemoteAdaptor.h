@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/thread/QnThreadChecker.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QObject>
@@ -68,5 +70,6 @@ private:
     const std::chrono::milliseconds m_period;
     int m_vwidth = 0;
     int m_vheight = 0;
-    std::thread m_worker; // last: started when everything above exists
+    QnThreadChecker m_thread; // the GUI thread: sendRemoteAction, setViewSize
+    std::thread m_worker;     // last: started when everything above exists
 };

@@ -8,10 +8,6 @@
 
 Q_LOGGING_CATEGORY(lcSignal, "qn.signal")
 
-namespace {
-constexpr int kTypeBase = 1000; // gateway type = channel + 1000
-}
-
 QnSignalClient::QnSignalClient(QObject *parent) : QObject(parent) {}
 
 QnSignalClient::~QnSignalClient()
@@ -100,7 +96,7 @@ int QnSignalClient::sendRoomUserMsg(const QString &targetId, int channel, const 
     if (!m_gateway)
         return -1;
     const QString msgId = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    const int result = m_gateway->sendRoomMessage(targetId, msgId, channel + kTypeBase, payload);
+    const int result = m_gateway->sendRoomMessage(targetId, msgId, channel + kChannelTypeBase, payload);
     if (result < 0)
         qCWarning(lcSignal) << "SendMsg Group Chat Failed!" << result << "channel" << channel;
     return result;
@@ -175,7 +171,7 @@ void QnSignalClient::onRoomMessage(const QnGatewayMessage &message)
         if (message.fromUserId == m_userId)
             return; // our own message echoed by the room
     }
-    const int channel = message.type - kTypeBase;
+    const int channel = message.type - kChannelTypeBase;
     bool routed = false;
     {
         QnMutexLocker lock(&m_routeMutex);

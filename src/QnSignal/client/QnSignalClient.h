@@ -29,6 +29,9 @@ class QnSignalClient : public QObject, private QnGatewayListener
 {
     Q_OBJECT
 public:
+    /// A control channel travels as gateway message type channel + kChannelTypeBase.
+    static constexpr int kChannelTypeBase = 1000;
+
     explicit QnSignalClient(QObject *parent = nullptr);
     /// Stops the gateway (no callback runs afterwards) and releases it.
     ~QnSignalClient() override;

@@ -100,6 +100,7 @@ void QnLynClientObject::reapSignInThreads()
 void QnLynClientObject::startConnect(const QString &url, const QString &userId, const QString &ip, int port,
                                      const QString &roomId)
 {
+    QN_CHECK_THREAD(m_thread);
     qCDebug(lcClient) << "startConnect" << QnLog::peer(ip) << port << QnLog::peer(roomId);
     m_lynHttp->setRoomId(roomId);
     m_serverUrl = url;
@@ -242,6 +243,7 @@ void QnLynClientObject::reportNotConnected(const QString &userId)
 
 void QnLynClientObject::stopConnect(const QString &url, const QString &userId)
 {
+    QN_CHECK_THREAD(m_thread);
     m_lynHttp->stopConnect(url, userId);
     m_input->setConnectedReceiver(QString());
     m_link = LinkState::Idle;
@@ -275,6 +277,7 @@ QString QnLynClientObject::codeHost(const QString &code, const QString &ownIp)
 
 void QnLynClientObject::connectServer(const QString &code)
 {
+    QN_CHECK_THREAD(m_thread);
     const QString host = codeHost(code, QString::fromStdString(m_networkInfo.ip));
     if (host.isEmpty()) {
         qCWarning(lcClient) << "connection code: no usable own IPv4 address (" << m_networkInfo.ip.c_str()

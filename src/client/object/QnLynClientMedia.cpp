@@ -64,6 +64,7 @@ QList<QSize> QnLynClientObject::screenSizes() const
 void QnLynClientObject::startLynSender(const QString &userId, const QString &url, int screen, bool hd,
                                        const QString extra)
 {
+    QN_CHECK_THREAD(m_thread);
     qCDebug(lcClient) << "startLynSenger------------------------->" << QnLog::peer(userId);
     PendingStart pending;
     pending.seq = ++m_lynSeq;
@@ -121,12 +122,14 @@ void QnLynClientObject::onStartLynResult(bool result, const QString &userId, con
 
 void QnLynClientObject::stopLynSender(const QString &userId, const QString &url)
 {
+    QN_CHECK_THREAD(m_thread);
     m_lynSending = false;
     stopLynSenderKeepState(userId, url);
 }
 
 void QnLynClientObject::stopLynSenderKeepState(const QString &userId, const QString &url)
 {
+    QN_CHECK_THREAD(m_thread);
     ++m_lynSeq; // a start still waiting for its answer starts nothing
     m_input->setScreen(0);
     m_lynHttp->stopLynSender(url, userId);
@@ -135,6 +138,7 @@ void QnLynClientObject::stopLynSenderKeepState(const QString &userId, const QStr
 
 void QnLynClientObject::setSenderResolution(int, int screen, bool hd)
 {
+    QN_CHECK_THREAD(m_thread);
     m_lynManager->restartCapture(screen, hd ? 1920 : 1280, hd ? 1080 : 720, kFrameRate);
 }
 
@@ -142,6 +146,7 @@ void QnLynClientObject::setSenderResolution(int, int screen, bool hd)
 
 void QnLynClientObject::startDesktop(const QString &userId, const QString &url)
 {
+    QN_CHECK_THREAD(m_thread);
     PendingStart pending;
     pending.seq = ++m_desktopSeq;
     pending.userId = userId;
@@ -205,11 +210,13 @@ void QnLynClientObject::endDesktop(const QString &userId, const QString &url, bo
 
 void QnLynClientObject::stopDesktop(const QString &userId, const QString &url)
 {
+    QN_CHECK_THREAD(m_thread);
     endDesktop(userId, url, true);
 }
 
 void QnLynClientObject::closeItem(QString id)
 {
+    QN_CHECK_THREAD(m_thread);
     if (!id.isEmpty() && id == m_serverUserId)
         endDesktop(m_serverUserId, m_serverUrl, true);
 }
@@ -272,17 +279,20 @@ void QnLynClientObject::onUserConnectedChanged(const QString &userId, const QStr
 void QnLynClientObject::uploadPixmaps(const QString &url, const QString &userId, const QString &uploadUrl,
                                       const QStringList &files, const QString &nickName)
 {
+    QN_CHECK_THREAD(m_thread);
     m_lynHttp->uploadPixmaps(url, userId, uploadUrl, files, nickName);
 }
 
 void QnLynClientObject::uploadDocuments(const QString &url, const QString &userId, const QString &uploadUrl,
                                         const QStringList &files)
 {
+    QN_CHECK_THREAD(m_thread);
     m_lynHttp->uploadDocuments(url, userId, uploadUrl, files);
 }
 
 void QnLynClientObject::sendBoardData(const QString &userId, const QByteArray &data)
 {
+    QN_CHECK_THREAD(m_thread);
     m_signalClient->sendRoomUserMsg(userId, QnLynControl::ChannelBoard, data);
 }
 

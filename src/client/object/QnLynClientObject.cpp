@@ -154,6 +154,7 @@ void QnLynClientObject::setMachineName(const QString &name)
 
 void QnLynClientObject::updateNetworkInfo()
 {
+    QN_CHECK_THREAD(m_thread);
     const std::map<std::string, NetworkInfo> adapters =
         m_config.adapters ? m_config.adapters() : ScreenUtil::getLocalIps();
     m_networkInfo = ScreenUtil::chooseAdapter(adapters);

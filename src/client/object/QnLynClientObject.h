@@ -2,6 +2,7 @@
 
 #include "common/network/NetworkInfo.h"
 #include "common/network/RtcNetworkDeviceNotify.h"
+#include "common/thread/QnThreadChecker.h"
 #include "lyn/discovery/QnLynSocket.h"
 #include "platform/gateway/QnGatewayClient.h"
 
@@ -259,6 +260,7 @@ private:
     QnLynVideoModel *m_videoModel = nullptr;
     QnLynInput *m_input = nullptr; // not owned
     NetworkInfo m_networkInfo;
+    QnThreadChecker m_thread; ///< the GUI thread: every operation above runs there
     QString m_machineName;
     int m_mediaPortCounter = 10900;
     int m_lynPort = 0;

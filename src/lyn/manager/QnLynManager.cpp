@@ -43,16 +43,19 @@ void QnLynManager::stopAllOnPool()
 bool QnLynManager::startSender(int screenIndex, int width, int height, int frameRate,
                                const QString &receiverIp, int remotePort, int localPort)
 {
+    QN_CHECK_THREAD(m_thread);
     return m_sender->startSender(screenIndex, width, height, frameRate, receiverIp, remotePort, localPort);
 }
 
 void QnLynManager::stopSender()
 {
+    QN_CHECK_THREAD(m_thread);
     m_sender->stopSender();
 }
 
 int QnLynManager::restartCapture(int screenIndex, int width, int height, int frameRate)
 {
+    QN_CHECK_THREAD(m_thread);
     return m_sender->restartCapture(screenIndex, width, height, frameRate);
 }
 
@@ -80,6 +83,7 @@ void QnLynManager::setAudioCallback(PcmFrameCallback callback)
 void QnLynManager::startServer(const QString &userId, const QString &remoteIp, int remotePort, int localPort,
                                const QString &localIp)
 {
+    QN_CHECK_THREAD(m_thread);
     m_pool->commit([this, userId, remoteIp, remotePort, localPort, localIp] {
         qCInfo(lcManager) << "start server:" << QnLog::peer(remoteIp) << remotePort << "for"
                           << QnLog::peer(userId);
@@ -107,6 +111,7 @@ void QnLynManager::startServer(const QString &userId, const QString &remoteIp, i
 
 void QnLynManager::stopServer(const QString &userId, std::function<void(int)> onStopped)
 {
+    QN_CHECK_THREAD(m_thread);
     m_pool->commit([this, userId, onStopped] {
         QnLynServer *server = servers.take(userId);
         if (!server)

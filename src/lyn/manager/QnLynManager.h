@@ -1,6 +1,7 @@
 #pragma once
 
 #include "QnScreenShare/receiver/QnLynServer.h"
+#include "common/thread/QnThreadChecker.h"
 
 #include <QHash>
 #include <QObject>
@@ -65,6 +66,7 @@ private:
     QHash<QString, QnLynServer *> servers; // owned; pool worker only
     QnLynSender *m_sender;                 // child
     ThreadPool *m_pool;                    // not owned
+    QnThreadChecker m_thread;              // the owner's thread: sender calls and pipeline requests
     std::mutex m_callbackMutex;            // guards audioCallback
     PcmFrameCallback audioCallback;
 };

@@ -5,6 +5,7 @@
 
 #include "QnScreenShare/h264/H264Encoder.h"
 #include "QnScreenShare/sender/QnLynSender.h"
+#include "lyn/control/QnLynControlTypes.h"
 #include "lyn/manager/QnLynManager.h"
 #include "tests/fixtures/media/MediaTestUtil.h"
 #include "tests/fixtures/receiver_sim/http/QnSimHttp.h"
@@ -138,13 +139,12 @@ void TstQnLynClientObject::lossTable_data()
     QTest::addColumn<QString>("event");
     QTest::addColumn<bool>("ends");
     QTest::addColumn<bool>("leaveSignal"); // userLeaveRoom emitted to the windows
-    QTest::newRow("keep-alive failure of the receiver") << "keep" << true << false;
-    QTest::newRow("keep-alive failure of another id") << "keep-other" << false << false;
-    QTest::newRow("keep-alive success") << "keep-ok" << false << false;
-    QTest::newRow("server disconnected") << "disc" << true << false;
-    QTest::newRow("server disconnected, another id") << "disc-other" << false << false;
-    QTest::newRow("leave notice of the receiver") << "leave" << true << true;
-    QTest::newRow("leave notice of another id") << "leave-other" << false << true;
+    QTest::newRow("keep-alive refused by the receiver") << "keep-refused" << true << false;
+    QTest::newRow("keep-alive answered") << "keep-ok" << false << false;
+    QTest::newRow("receiver leaves the room") << "leave" << true << false;
+    QTest::newRow("another member leaves the room") << "leave-other" << false << false;
+    QTest::newRow("receiver refuses the reconnect") << "reconnect-refused" << true << false;
+    QTest::newRow("receiver accepts the reconnect") << "reconnect-ok" << false << false;
     QTest::newRow("presence naming the receiver") << "presence" << true << true;
     QTest::newRow("presence without id") << "presence-noid" << false << false;
     QTest::newRow("presence with an empty id") << "presence-empty" << false << false;
@@ -164,33 +164,51 @@ void TstQnLynClientObject::lossTable()
     QnLynClientObject *c = rig.client.get();
     QSignalSpy changed(c, &QnLynClientObject::serverConnectChanged);
     QSignalSpy left(c, &QnLynClientObject::userLeaveRoom);
-    QSignalSpy memberLeft(m_rx->server(), &QnGatewayServer::memberLeft);
     QnLynHttp *http = c->getLynHttp();
     auto presence = [&](const QByteArray &bytes) { m_rx->sendRaw(rig.pcId(), 3, bytes); };
-    if (event == "keep")
-        emit http->keepResult(false, rx, "u");
-    else if (event == "keep-other")
-        emit http->keepResult(false, "someone", "u");
-    else if (event == "keep-ok")
-        emit http->keepResult(true, rx, "u");
-    else if (event == "disc")
-        emit http->serverDisconnected(rx);
-    else if (event == "disc-other")
-        emit http->serverDisconnected("someone");
-    else if (event == "leave")
-        emit http->userLeaveRoom(rx);
-    else if (event == "leave-other")
-        emit http->userLeaveRoom("someone");
-    else if (event == "presence")
+    QnSimGatewayMember other;
+    if (event == "leave-other") {
+        QSignalSpy joined(&other, &QnSimGatewayMember::joined);
+        QVERIFY(other.start("127.0.0.1", m_rx->server()->port(), "someone", "x", m_rx->identity().roomId));
+        QVERIFY(joined.wait(5000));
+    }
+    QnSimReply refused;
+    refused.mode = QnSimReply::Mode::Error;
+
+    if (event == "keep-refused" || event == "keep-ok") {
+        m_rx->setKeepAliveAnswer(event == "keep-refused" ? -1 : 0);
+        QSignalSpy seen(m_rx, &QnSimControl::messageReceived);
+        http->sendKeep();
+        QTRY_VERIFY_WITH_TIMEOUT(!seen.isEmpty(), 5000);
+    } else if (event == "leave") {
+        // A receiver known live by its keep-alive answer leaves the room.
+        QSignalSpy seen(m_rx, &QnSimControl::messageReceived);
+        http->sendKeep();
+        QTRY_VERIFY_WITH_TIMEOUT(!seen.isEmpty(), 5000);
+        QSignalSpy marker(m_rx, &QnSimControl::answerReceived);
+        m_rx->sendRequest(rig.pcId(), 3, QJsonObject());
+        QVERIFY(marker.wait(5000));
+        m_rx->member()->leaveRoom();
+    } else if (event == "leave-other") {
+        other.leaveRoom();
+    } else if (event == "reconnect-refused" || event == "reconnect-ok") {
+        if (event == "reconnect-refused")
+            m_rx->setReply(QnLynControl::RequestReconnect, refused);
+        QSignalSpy result(http, &QnLynHttp::reconnectServerResult);
+        http->sendReconnect(rx);
+        QVERIFY(result.wait(5000));
+        QCOMPARE(result.first().at(1).toBool(), event == "reconnect-ok");
+    } else if (event == "presence") {
         presence(QJsonDocument(QJsonObject{{"id", rx}}).toJson(QJsonDocument::Compact));
-    else if (event == "presence-noid")
+    } else if (event == "presence-noid") {
         presence(R"({"name":"x"})");
-    else if (event == "presence-empty")
+    } else if (event == "presence-empty") {
         presence(R"({"id":""})");
-    else if (event == "presence-other")
+    } else if (event == "presence-other") {
         presence(R"({"id":"someone"})");
-    else if (event == "presence-junk")
+    } else if (event == "presence-junk") {
         presence("not json");
+    }
 
     if (ends) {
         QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 1, 5000);
@@ -527,7 +545,12 @@ void TstQnLynClientObject::reverseInputOnlyFromConnectedReceiver()
     QCOMPARE(rig.injector->log(), QStringList{"move 10,20"});
 
     // After the connection ends the receiver drives nothing either.
-    emit rig.client->getLynHttp()->serverDisconnected(m_rx->identity().userId);
+    QSignalSpy changed(rig.client.get(), &QnLynClientObject::serverConnectChanged);
+    QnSimReply refused;
+    refused.mode = QnSimReply::Mode::Error;
+    m_rx->setReply(QnLynControl::RequestReconnect, refused);
+    rig.client->getLynHttp()->sendReconnect(m_rx->identity().userId);
+    QTRY_VERIFY_WITH_TIMEOUT(!changed.isEmpty(), 5000);
     rig.injector->takeLog();
     m_rx->sendRaw(rig.pcId(), 1, move(30, 30));
     QTest::qWait(300);
