@@ -2,7 +2,8 @@
 // (two network namespaces joined by a veth pair): the code typed on the home page connects, the
 // function page and its toast follow; mirroring starts and stops; desktop sync shows the window
 // with its connecting overlay until the first picture; pictures chosen in the (injected) file
-// dialog reach the simulator and are announced; the 9-file cap; the receiver leaving.
+// dialog reach the simulator and are announced; the 9-file cap; the receiver leaving; the PC's
+// network going away during mirroring and coming back.
 #include "QnScreenShare/taskpool/ThreadPool.h"
 #include "client/object/QnLynClientObject.h"
 #include "client/ui/QnFloatTip.h"
@@ -12,6 +13,7 @@
 #include "client/ui/desktop/QnLynDesktop.h"
 #include "client/ui/root/QnMainWidget.h"
 #include "client/ui/sender/QnHomeWidget.h"
+#include "client/ui/sender/QnLynAutoConnectWidget.h"
 #include "client/ui/sender/QnLynConnectWidget.h"
 #include "client/ui/sender/QnLynFunctionHomeWidget.h"
 #include "client/ui/sender/QnLynMirrorSwitchingResolutionWidget.h"
@@ -78,8 +80,11 @@ private Q_SLOTS:
     void picturesSentAndAnnounced();
     void moreThanNinePicturesRefused();
     void receiverLeavingIsReported();
+    void networkLossAndReturn();
 
 private:
+    void typeCode();
+
     QnSimNetnsThread m_rxThread;
     QnSimLan m_lan;
     QnSimReceiver *m_rx = nullptr;
@@ -132,11 +137,9 @@ void TstQnMainWidget::cleanupTestCase()
     m_rxThread.wait();
 }
 
-void TstQnMainWidget::typedCodeConnects()
+void TstQnMainWidget::typeCode()
 {
     QnLynConnectWidget *w = m_root->connectWidget();
-    QSignalSpy result(m_client.get(), &QnLynClientObject::startConnectResult);
-    // The user types the six digits into the home page's code boxes.
     QnHomeWidget *home = w->homeWidget();
     w->stack()->setCurrentWidget(home);
     for (int i = 0; i < kCode.size(); ++i) {
@@ -145,6 +148,14 @@ void TstQnMainWidget::typedCodeConnects()
         edit->setFocus();
         QTest::keyClicks(edit, kCode.mid(i, 1));
     }
+}
+
+void TstQnMainWidget::typedCodeConnects()
+{
+    QnLynConnectWidget *w = m_root->connectWidget();
+    QSignalSpy result(m_client.get(), &QnLynClientObject::startConnectResult);
+    // The user types the six digits into the home page's code boxes.
+    typeCode();
     QVERIFY(result.wait(15000));
     QCOMPARE(result.first().at(0).toBool(), true);
     QCOMPARE(m_root->chosenReceiverId(), kRxId);
@@ -253,6 +264,37 @@ void TstQnMainWidget::receiverLeavingIsReported()
     QTRY_VERIFY_WITH_TIMEOUT(!changed.isEmpty(), 10000);
     QCOMPARE(changed.first().at(2).toBool(), false);
     QTRY_VERIFY(toasts().contains(QStringLiteral("The connection is broken")));
+}
+
+void TstQnMainWidget::networkLossAndReturn()
+{
+    QnLynConnectWidget *w = m_root->connectWidget();
+    QWidget *noNetwork = w->autoConnectWidget()->noNetworkWidget();
+    QSignalSpy connected(m_client.get(), &QnLynClientObject::startConnectResult);
+    typeCode();
+    QVERIFY(connected.wait(15000));
+    QVERIFY(connected.first().at(0).toBool());
+    QSignalSpy started(m_client.get(), &QnLynClientObject::startLynSenderResult);
+    emit w->clickedMirror(kCode);
+    QVERIFY(started.wait(15000));
+    QVERIFY(m_client->isLynSending());
+    QVERIFY(noNetwork->isHidden());
+
+    // The PC's only network goes away while mirroring: mirroring ends, the user is told why and
+    // the home page says there is no network.
+    QVERIFY(QnSimNetns::run("ip", {"link", "set", m_lan.pcIf, "down"}));
+    QTRY_VERIFY_WITH_TIMEOUT(!m_client->isLynSending(), 10000);
+    QTRY_VERIFY(toasts().contains(QStringLiteral("The connection is broken,lyn screen disconnected ")));
+    QTRY_VERIFY(!noNetwork->isHidden());
+
+    // It comes back: the no-network notice goes and the code connects again.
+    QVERIFY(QnSimNetns::run("ip", {"link", "set", m_lan.pcIf, "up"}));
+    QnSimNetns::run("ip", {"route", "replace", "default", "via", m_lan.rxIp, "dev", m_lan.pcIf});
+    QTRY_VERIFY_WITH_TIMEOUT(noNetwork->isHidden(), 10000);
+    connected.clear();
+    typeCode();
+    QVERIFY(connected.wait(15000));
+    QVERIFY(connected.first().at(0).toBool());
 }
 
 int main(int argc, char **argv)
