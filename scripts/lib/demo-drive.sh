@@ -91,8 +91,20 @@ wait_test_pattern() {
   fail "the desktop-sync window shows no picture"
 }
 
+# Listens for a second to what the program plays on the demo's sound server and fails unless it
+# is the receiver's 440 Hz tone (frequency from the zero-crossing rate).
+hear_tone() {
+  local stats rate hz
+  stats=$(ip netns exec "$pc" ffmpeg -nostdin -loglevel info -f pulse -i cast_sink.monitor -t 1 \
+    -af astats -f null - 2>&1 || true)
+  rate=$(sed -n 's/.*Zero crossings rate: \([0-9.]*\).*/\1/p' <<<"$stats" | tail -n1)
+  hz=$(awk -v r="${rate:-0}" 'BEGIN { printf "%d", r * 48000 / 2 + 0.5 }')
+  [ "$hz" -gt 400 ] && [ "$hz" -lt 480 ] || fail "the program does not play the receiver's tone (heard ${hz} Hz)"
+  heard="a ${hz} Hz tone"
+}
+
 demo_drive() {
-  local main desk X Y WIDTH HEIGHT SCREEN WINDOW i frames top
+  local main desk X Y WIDTH HEIGHT SCREEN WINDOW i frames top heard
   wait_line "$applog" "main window shown" 90 "the main window did not come up"
   main=$(wait_window main 20 "the main window is not on the display")
   sleep 1 # the first paint
@@ -126,6 +138,7 @@ demo_drive() {
   desk=$(wait_window other 20 "the desktop-sync window did not open")
   wait_test_pattern "$desk" 30
   shot 05-desktop-sync "$desk"
+  hear_tone
 
   # The pen: open the tool bar (its handle sits at the right edge, halfway down the picture),
   # choose the pen (the third of five buttons spread over the bar's 410 pixels; its colour
@@ -150,6 +163,6 @@ demo_drive() {
   shot 06-desktop-pen "$desk"
 
   echo "demo: ok: connected by code $code; the receiver decoded $frames of mirroring; desktop" \
-    "sync showed its test pattern; the receiver got pen $(grep -E 'board: pen up' "$out/receiver.log" | tail -n1 |
+    "sync showed its test pattern and played $heard; the receiver got pen $(grep -E 'board: pen up' "$out/receiver.log" | tail -n1 |
       sed -E 's/.*(stroke [0-9]+ of [0-9]+ points in [0-9]+ batches).*/\1/')"
 }
