@@ -12,6 +12,7 @@
 #include "platform/system/QnAutostart.h"
 #include "platform/system/QnProcessControl.h"
 #include "platform/system/QnProcessList.h"
+#include "platform/system/QnQuitSignals.h"
 #include "resources/QnResources.h"
 
 #include <QDir>
@@ -132,6 +133,9 @@ int main(int argc, char *argv[])
                 QnLynInterNetWorkManager::configuredSiteAddress());
             QObject::connect(&app, &QnSingleApplication::messageReceived, &control,
                              &QnMainControl::onShowMessage);
+            // A session logging out ends the program through its event loop, not in the middle.
+            QnQuitSignals quitSignals;
+            QObject::connect(&quitSignals, &QnQuitSignals::received, &app, [] { QCoreApplication::quit(); });
             code = app.exec();
         }
         qCInfo(lcApp) << "pass ended with" << code;

@@ -3,7 +3,8 @@
 // and the cloud account service, it signs in with the remembered account, connects by the
 // receiver's six-digit code typed on the keyboard, mirrors the screen (ffmpeg at the receiver
 // decodes it), sends a picture chosen in the file dialog, shows the receiver's desktop and draws
-// on it (the receiver gets the stroke), and a second start brings the first window back. Clicks land where
+// on it (the receiver gets the stroke), a second start brings the first window back, and the end
+// of the session ends it. Clicks land where
 // the program's own widgets are: the test lays out the same pages in its process to find them.
 #include "QnBrush/qnboard.pb.h"
 #include "QnBrush/src/QnBoardActions.h"
@@ -125,6 +126,7 @@ private Q_SLOTS:
     void pictureArrivesWhole();
     void desktopShowsTheReceiversScreen();
     void secondStartShowsTheFirst();
+    void endsWithTheSession();
 
 private:
     /// Where a teacher clicks, relative to the program's main window.
@@ -574,6 +576,16 @@ void TstLesson::secondStartShowsTheFirst()
     QTRY_VERIFY_WITH_TIMEOUT(log().contains(QStringLiteral("a second start asked to show the window")),
                              10000);
     QCOMPARE(m_program.state(), QProcess::Running);
+}
+
+void TstLesson::endsWithTheSession()
+{
+    // Logging out sends SIGTERM: the program quits through its event loop and ends with 0.
+    m_program.terminate();
+    QVERIFY(m_program.waitForFinished(30000));
+    QCOMPARE(m_program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_program.exitCode(), 0);
+    QVERIFY(log().contains(QStringLiteral("pass ended with 0")));
 }
 
 /// A session bus with an unlocked Secret Service inside the test's own network namespace (the bus
