@@ -12,6 +12,9 @@ namespace {
 
 // Bands closer than this are grabbed as one: a request less costs more than a few rows more.
 constexpr int kMergeGap = 16;
+// Changed rows beyond this share of the picture are grabbed and converted as a whole picture: the
+// bands would cost as much, and the pointer then needs no second pass over a copy.
+constexpr int kWholeShareNumerator = 1, kWholeShareDenominator = 2;
 
 } // namespace
 
@@ -116,6 +119,13 @@ GrabStatus FrameAssembler::tick(QnX11::ScreenGrabber &grabber, const QByteArray 
         if (status != GrabStatus::Ok)
             return done(status);
         whole = whole || m_changes.whole;
+        if (!whole && !m_changes.rects.empty()) {
+            bandsOf(m_changes.rects);
+            int rows = 0;
+            for (const Band &b : m_bands)
+                rows += b.bottom - b.top;
+            whole = int64_t(rows) * kWholeShareDenominator > int64_t(m_picture.height) * kWholeShareNumerator;
+        }
     }
 
     const bool banded = !whole && !m_changes.rects.empty();
@@ -128,7 +138,6 @@ GrabStatus FrameAssembler::tick(QnX11::ScreenGrabber &grabber, const QByteArray 
         m_havePicture = true;
         m_cleanValid = m_outValid = false;
     } else if (banded) {
-        bandsOf(m_changes.rects);
         for (const Band &b : m_bands) {
             const GrabStatus status = grabber.grabRows(b.top, b.bottom - b.top, m_picture);
             if (status != GrabStatus::Ok) {

@@ -124,8 +124,9 @@ bool XcbGrabberBase::openBase(const GrabOptions &options, QString *error)
     if (m_damage.open(m_conn.get(), m_root, &why))
         qCInfo(lcX11) << "screen damage tracking: on";
     else
-        qCInfo(lcX11).noquote() << "screen damage tracking unavailable (" << why
-                                << "): every frame is grabbed whole";
+        qCInfo(lcX11).noquote()
+            << QStringLiteral("screen damage tracking unavailable (%1): every frame is grabbed whole")
+                   .arg(why);
     return true;
 }
 
@@ -174,7 +175,8 @@ GrabStatus XcbGrabberBase::takeChanges(ScreenChanges &changes)
         reopened = m_damage.open(m_conn.get(), m_root, &why);
         if (!reopened)
             qCWarning(lcX11).noquote()
-                << "damage tracking cannot be set up again (" << why << "): every frame is grabbed whole";
+                << QStringLiteral("damage tracking cannot be set up again (%1): every frame is grabbed whole")
+                       .arg(why);
     }
     m_damageRects.clear();
     bool known = false;
