@@ -13,7 +13,7 @@ foreach(dep
     "AVCODEC libavcodec" "AVFORMAT libavformat" "AVUTIL libavutil" "SWSCALE libswscale"
     "SWRESAMPLE libswresample" "X264 x264" "OPUS opus" "QRENCODE libqrencode"
     "XCB xcb" "XCB_SHM xcb-shm" "XCB_XFIXES xcb-xfixes" "XCB_XTEST xcb-xtest" "XCB_RANDR xcb-randr" "XCB_DAMAGE xcb-damage"
-    "XCB_KEYSYMS xcb-keysyms" "PULSE libpulse")
+    "XCB_KEYSYMS xcb-keysyms" "PULSE libpulse" "PULSE_SIMPLE libpulse-simple")
   separate_arguments(pair UNIX_COMMAND "${dep}")
   list(GET pair 0 var)
   list(GET pair 1 module)

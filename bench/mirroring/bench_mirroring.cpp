@@ -3,7 +3,8 @@
 // showing the same moving content, in one run: CPU per frame (sender plus Xvfb), frames delivered
 // and the time from the grab to the frame's last RTP packet.
 //
-// Usage: bench_mirroring [window seconds = 10] [rounds = 3]   (through scripts/bench)
+// Usage: bench_mirroring [window seconds = 10] [rounds = 3] [scenes = moving,still]
+//        (through scripts/bench)
 //
 // The same program also runs as its two helpers:
 //   bench_mirroring --paint          full-screen window repainting moving shapes and text at 30 fps
@@ -656,6 +657,9 @@ int benchMain(int argc, char **argv)
     s.program = QCoreApplication::applicationFilePath();
     s.windowMs = 1000 * (argc > 1 ? qMax(2, atoi(argv[1])) : 10);
     const int rounds = argc > 2 ? qMax(1, atoi(argv[2])) : 3;
+    // Optional: only these scenes ("moving", "still", comma-separated).
+    const QStringList scenes = argc > 3 ? QString::fromLocal8Bit(argv[3]).split(',', Qt::SkipEmptyParts)
+                                        : QStringList{"moving", "still"};
     QTemporaryDir tmp;
     s.tmp = tmp.path();
     s.xvfb = xvfbPid();
@@ -673,6 +677,8 @@ int benchMain(int argc, char **argv)
     };
     std::vector<Row> rows;
     for (const char *scene : {"moving", "still"}) {
+        if (!scenes.contains(QLatin1String(scene)))
+            continue;
         QProcess painter;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "xcb");

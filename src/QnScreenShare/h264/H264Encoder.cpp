@@ -201,23 +201,36 @@ int H264Encoder::encode(const uint8_t *i420, int width, int height, uint8_t *out
     const uint8_t *y = i420;
     const uint8_t *u = y + size_t(width) * size_t(height);
     const uint8_t *v = u + size_t(chromaW) * size_t(chromaH);
-    x264_image_t &img = m_pictureIn->img;
-    copyPlane(img.plane[0], img.i_stride[0], m_codedWidth, m_codedHeight, y, width, height);
-    copyPlane(img.plane[1], img.i_stride[1], m_codedWidth / 2, m_codedHeight / 2, u, chromaW, chromaH);
-    copyPlane(img.plane[2], img.i_stride[2], m_codedWidth / 2, m_codedHeight / 2, v, chromaW, chromaH);
-    m_pictureIn->i_pts = frameCounter++;
-    m_pictureIn->i_qpplus1 = 0;
-    m_pictureIn->param = nullptr;
-    img.i_csp = X264_CSP_I420;
-    img.i_plane = 3;
+    // A picture of the coded size goes to x264 as it is (x264 copies it into its own frame and
+    // only reads ours); an odd-sized one is padded into the allocated picture first.
+    x264_picture_t direct;
+    x264_picture_t *picture = m_pictureIn.get();
+    if (width == m_codedWidth && height == m_codedHeight) {
+        x264_picture_init(&direct);
+        direct.img.plane[0] = const_cast<uint8_t *>(y);
+        direct.img.plane[1] = const_cast<uint8_t *>(u);
+        direct.img.plane[2] = const_cast<uint8_t *>(v);
+        direct.img.i_stride[0] = width;
+        direct.img.i_stride[1] = direct.img.i_stride[2] = chromaW;
+        picture = &direct;
+    } else {
+        x264_image_t &img = m_pictureIn->img;
+        copyPlane(img.plane[0], img.i_stride[0], m_codedWidth, m_codedHeight, y, width, height);
+        copyPlane(img.plane[1], img.i_stride[1], m_codedWidth / 2, m_codedHeight / 2, u, chromaW, chromaH);
+        copyPlane(img.plane[2], img.i_stride[2], m_codedWidth / 2, m_codedHeight / 2, v, chromaW, chromaH);
+    }
+    picture->i_pts = frameCounter++;
+    picture->i_qpplus1 = 0;
+    picture->param = nullptr;
+    picture->img.i_csp = X264_CSP_I420;
+    picture->img.i_plane = 3;
     if (m_keyframeRequested.exchange(false))
         m_forceKeyframe = true;
-    m_pictureIn->i_type = m_forceKeyframe ? X264_TYPE_IDR : X264_TYPE_AUTO;
+    picture->i_type = m_forceKeyframe ? X264_TYPE_IDR : X264_TYPE_AUTO;
 
     x264_nal_t *nals = nullptr;
     int nalCount = 0;
-    const int size =
-        x264_encoder_encode(m_encoder.get(), &nals, &nalCount, m_pictureIn.get(), m_pictureOut.get());
+    const int size = x264_encoder_encode(m_encoder.get(), &nals, &nalCount, picture, m_pictureOut.get());
     if (size < 0)
         return -1;
     if (size == 0)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QPair>
 #include <QRect>
 
 #include <cstdint>
@@ -15,6 +16,10 @@ struct SwsContext;
 /// A picture that fits without scaling (its size equals the band's, at even offsets and sizes) is
 /// converted straight into the frame with libyuv's SIMD converter; every other picture goes
 /// through the bicubic scaler. Both give the same planes within one code value.
+///
+/// A picture that changed only in some rows can be brought up to date with convertRows(): only the
+/// output rows those source rows reach are computed again, with the same arithmetic as a whole
+/// conversion, so the frame ends up equal byte for byte to what convert() would make of it.
 ///
 /// Not thread-safe: one converter per thread. The scaler is rebuilt when the source size changes.
 class I420Converter
@@ -32,6 +37,20 @@ public:
     /// scaler fails.
     bool convert(const uint8_t *bgrx, int width, int height, int stride, QByteArray &out);
 
+    /// Brings `frame` up to date for a source that changed only in rows [top, top + rows): frame
+    /// must hold the conversion of this source's earlier state (by convert() or this function, same
+    /// source size and converter). Only the output rows that those source rows reach are written
+    /// (frame detaches first when a consumer shares it). The source must be whole: the scaler reads
+    /// the rows around the band. False, and frame left alone, when that cannot be done (another
+    /// source size than the last convert(), bad arguments, a scaler without slice output): the
+    /// caller converts the whole picture instead.
+    bool convertRows(const uint8_t *bgrx, int width, int height, int stride, int top, int rows,
+                     QByteArray &frame);
+    /// The output rows [first, last) of the band that convertRows() rewrites for source rows
+    /// [top, top + rows) of a source of the last convert()'s size, in frame coordinates; an empty
+    /// range when nothing is written.
+    QPair<int, int> outputRowsOf(int top, int rows) const;
+
     /// True (for comparisons): every picture goes through the bicubic scaler, also when no scaling
     /// is needed.
     void setScalerOnly(bool scalerOnly) { m_scalerOnly = scalerOnly; }
@@ -45,6 +64,12 @@ public:
 
 private:
     bool prepare(int width, int height);
+    /// Scaled rows [first, last) of the band into m_planes through the scaler's slice output.
+    bool scaleRows(const uint8_t *bgrx, int stride, int first, int last);
+    /// Source rows [first, last) (even) of an unscaled picture straight into their place in out.
+    bool convertUnscaled(const uint8_t *bgrx, int stride, int first, int last, QByteArray &out);
+    /// Rows [first, last) (even) of the scaled band from m_planes into their place in out.
+    void copyScaledRows(int first, int last, QByteArray &out);
     /// Sizes `out` to a frame, fresh when a consumer still holds the old one; black outside the
     /// band when the band does not fill the frame.
     void prepareFrame(QByteArray &out) const;
@@ -67,6 +92,8 @@ private:
     bool m_lastUnscaled = false;
     std::unique_ptr<SwsContext, SwsDeleter> m_sws;
     std::unique_ptr<uint8_t, AvFreeDeleter> m_picture; // one allocation holding the three planes
+    int m_lastWidth = 0; // source size of the last convert(): the frame convertRows() builds on
+    int m_lastHeight = 0;
     uint8_t *m_planes[4] = {};
     int m_linesizes[4] = {};
 };

@@ -1,8 +1,7 @@
 #include "QnScreenShare/screencapture/ScreenCapture.h"
 
 #include "QnScreenShare/screencapture/CaptureGeometry.h"
-#include "QnScreenShare/screencapture/CursorDraw.h"
-#include "QnScreenShare/screencapture/I420Converter.h"
+#include "QnScreenShare/screencapture/internal/FrameAssembler.h"
 
 #include "platform/x11/QnScreenGrabber.h"
 
@@ -71,6 +70,12 @@ void ScreenCapture::setScreens(const QVector<QRect> &logicalScreens, int primary
     m_devicePixelRatio = devicePixelRatio;
 }
 
+void ScreenCapture::setDamageTracking(bool on)
+{
+    Q_ASSERT(!QThread::isRunning());
+    m_damageTracking = on;
+}
+
 void ScreenCapture::setDisplayName(const QByteArray &display)
 {
     m_display = display;
@@ -108,6 +113,8 @@ void ScreenCapture::start(int screenIndex_, int frameRate, int width_, int heigh
 
     m_framesDelivered = 0;
     m_intervalsMissed = 0;
+    m_rowsGrabbed = 0;
+    m_framesReused = 0;
     running = true;
     QThread::start(QThread::InheritPriority);
 }
@@ -159,9 +166,8 @@ void ScreenCapture::run()
     options.forceGetImage = m_isGdiGrub;
 
     std::unique_ptr<QnX11::ScreenGrabber> grabber;
-    I420Converter converter(width, height);
-    QnX11::CursorImage cursor;
-    QByteArray frame;
+    FrameAssembler assembler(width, height);
+    assembler.setDamageTracking(m_damageTracking);
     QString lastOpenError;
     auto retryAt = Clock::now();
     auto next = Clock::now();
@@ -172,6 +178,7 @@ void ScreenCapture::run()
             grabber = QnX11::openScreenGrabber(options, &error);
             if (grabber) {
                 lastOpenError.clear();
+                assembler.reset();
                 setActive(QString::fromLatin1(QnX11::backendName(grabber->backend())), grabber->region());
                 if (grabber->backend() == QnX11::GrabBackend::GetImage)
                     qCInfo(lcCapture) << "gdi grup:" << grabber->region();
@@ -186,30 +193,21 @@ void ScreenCapture::run()
         }
 
         if (grabber) {
-            QnX11::GrabbedFrame grabbed;
+            // The instant the screen is looked at: what the frame shows was there at that time,
+            // whether its rows are grabbed now or were grabbed before and did not change since.
             m_grabTime = Clock::now();
-            switch (grabber->grab(grabbed)) {
-            case QnX11::GrabStatus::Ok: {
-                if (grabber->cursor(cursor) && cursor.valid) {
-                    QnCursor::Shape shape;
-                    shape.type = QnCursor::Shape::Type::Color;
-                    shape.width = cursor.width;
-                    shape.height = cursor.height;
-                    shape.pitch = cursor.width * 4;
-                    shape.hotX = cursor.hotX;
-                    shape.hotY = cursor.hotY;
-                    shape.data = reinterpret_cast<const uint8_t *>(cursor.argb.data());
-                    const QRect r = grabber->region();
-                    QnCursor::draw(grabbed.data, grabbed.width, grabbed.height, grabbed.stride, shape,
-                                   cursor.x - r.x(), cursor.y - r.y());
-                }
-                if (converter.convert(grabbed.data, grabbed.width, grabbed.height, grabbed.stride, frame)) {
+            const QByteArray *frame = nullptr; // null: the conversion failed, no frame this time
+            const QnX11::GrabStatus status = assembler.tick(*grabber, frame);
+            m_rowsGrabbed = assembler.rowsGrabbed();
+            m_framesReused = assembler.framesReused();
+            switch (status) {
+            case QnX11::GrabStatus::Ok:
+                if (frame) {
                     ++m_framesDelivered;
                     if (frameCallback)
-                        frameCallback(frame, width, height);
+                        frameCallback(*frame, width, height);
                 }
                 break;
-            }
             case QnX11::GrabStatus::Reinit:
                 qCInfo(lcCapture) << "the screen changed: setting capture up again";
                 if (grabber->coversRoot())

@@ -14,7 +14,9 @@
 #include <mutex>
 
 /// Grabs one screen at a fixed frame rate, scales it to the requested size (bicubic, aspect kept,
-/// black bars) and hands each frame as tightly packed I420 to the frame callback.
+/// black bars) and hands each frame as tightly packed I420 to the frame callback. Only what the X
+/// server reports as drawn since the last frame (XDamage) is grabbed and converted again; without
+/// damage reports every frame is grabbed whole. The frames are the same either way.
 ///
 /// Backends: the MIT-SHM grab is preferred; the plain GetImage grab (with the pointer drawn in from
 /// XFixes, as on the fast path) is used when the capture settings ask for it ("gdi" in group
@@ -71,8 +73,20 @@ public:
     /// Frame intervals skipped since start() because a grab and conversion overran by more than one
     /// interval (the cadence then restarts from the current time rather than bursting).
     int intervalsMissed() const { return m_intervalsMissed.load(); }
-    /// Steady-clock time taken just before the screen was grabbed for the frame being delivered.
-    /// Meaningful only inside the frame callback (capture thread).
+    /// Screen rows fetched from the X server since start(): the whole height for a whole grab, the
+    /// changed rows otherwise.
+    quint64 rowsGrabbed() const { return m_rowsGrabbed.load(); }
+    /// Frames since start() that were the previous frame again (nothing drawn, pointer still).
+    quint64 framesReused() const { return m_framesReused.load(); }
+    /// True (default): only what the X server reports as drawn is grabbed and converted again;
+    /// false: every frame is grabbed and converted whole. The frames are the same either way. Set
+    /// while stopped.
+    void setDamageTracking(bool on);
+
+    /// Steady-clock time at which the screen was looked at for the frame being delivered: just
+    /// before its changes were asked for and its rows grabbed (a frame showing an unchanged screen
+    /// is stamped with the time it was found unchanged). Meaningful only inside the frame callback
+    /// (capture thread).
     std::chrono::steady_clock::time_point grabTime() const { return m_grabTime; }
 
 Q_SIGNALS:
@@ -91,6 +105,9 @@ private:
     std::atomic<bool> running{false};
     std::atomic<int> m_framesDelivered{0};
     std::atomic<int> m_intervalsMissed{0};
+    std::atomic<quint64> m_rowsGrabbed{0};
+    std::atomic<quint64> m_framesReused{0};
+    bool m_damageTracking = true;
     std::chrono::steady_clock::time_point m_grabTime; // capture thread only
     int screenIndex = 0;
     int width = 0;

@@ -6,12 +6,43 @@
 
 #include <poll.h>
 #include <pthread.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cstdint>
 #include <system_error>
 
 Q_LOGGING_CATEGORY(lcRtpStream, "qn.media.rtp")
 
 namespace {
-constexpr int kPollMs = 10;
+// Without a stop eventfd (the kernel refused one), the receive thread looks at the flag this often.
+constexpr int kFallbackPollMs = 10;
+} // namespace
+
+KRRtpStream::WakeFd::WakeFd() : m_fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+{
+    if (m_fd < 0)
+        qCWarning(lcRtpStream) << "no eventfd: the receive thread polls for its stop";
+}
+
+KRRtpStream::WakeFd::~WakeFd()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+void KRRtpStream::WakeFd::signal()
+{
+    const uint64_t one = 1;
+    if (m_fd >= 0 && ::write(m_fd, &one, sizeof one) != sizeof one)
+        qCDebug(lcRtpStream) << "stop wake-up not written";
+}
+
+void KRRtpStream::WakeFd::clear()
+{
+    uint64_t count = 0;
+    while (m_fd >= 0 && ::read(m_fd, &count, sizeof count) == sizeof count) {
+    }
 }
 
 KRRtpStream::~KRRtpStream()
@@ -56,6 +87,7 @@ int KRRtpStream::startStream(const Config &config, QnRtpFrameCb *cb, uint32_t st
     sender->setTransport(rtpTransport.get(), rtcpTransport.get(), this);
     receiver->setTransport(rtpTransport.get(), rtcpTransport.get(), this);
 
+    m_stopWake.clear(); // a wake-up left by an earlier Stop() must not end this run
     running.store(true);
     try {
         receiveThread = std::thread([this] { receiveLoop(); });
@@ -80,6 +112,7 @@ int KRRtpStream::Stop()
         return -1;
     }
     running.store(false);
+    m_stopWake.signal();
     if (receiveThread.joinable())
         receiveThread.join();
     std::lock_guard<std::mutex> guard(m_sendLock);
@@ -144,17 +177,20 @@ void KRRtpStream::receiveLoop()
 {
     const int rtcpFd = rtcpTransport->fd();
     const int rtpFd = rtpTransport->fd();
+    const int stopFd = m_stopWake.fd();
     while (running.load()) {
-        pollfd fds[2];
+        pollfd fds[3];
         int count = 0;
         if (rtcpFd >= 0)
             fds[count++] = {rtcpFd, POLLIN, 0};
         if (rtpFd >= 0)
             fds[count++] = {rtpFd, POLLIN, 0};
-        if (::poll(fds, nfds_t(count), kPollMs) <= 0)
+        if (stopFd >= 0)
+            fds[count++] = {stopFd, POLLIN, 0};
+        if (::poll(fds, nfds_t(count), stopFd >= 0 ? -1 : kFallbackPollMs) <= 0)
             continue;
         for (int i = 0; i < count; ++i) {
-            if (!(fds[i].revents & POLLIN))
+            if (!(fds[i].revents & POLLIN) || fds[i].fd == stopFd)
                 continue;
             if (fds[i].fd == rtcpFd)
                 rtcpTransport->onReceive();

@@ -11,7 +11,7 @@
 #include <thread>
 
 /// What the H.264 and Opus streams share: one library sender and receiver, an RTP and an RTCP
-/// transport, and the receive thread that polls both sockets every 10 ms.
+/// transport, and the receive thread that waits on both sockets (and on Stop()).
 ///
 /// Lifecycle: idle -> start -> running -> Stop (flag, join, destroy) -> idle; a start while
 /// running is refused. Start and Stop run on the owner's thread (never on the receive thread);
@@ -72,6 +72,24 @@ private:
     void teardown();
     void linkSsrc();
 
+    /// An eventfd that Stop() signals, so that the receive thread sleeps in poll() without a
+    /// timeout and still ends at once.
+    class WakeFd
+    {
+    public:
+        WakeFd();
+        ~WakeFd();
+        WakeFd(const WakeFd &) = delete;
+        WakeFd &operator=(const WakeFd &) = delete;
+        int fd() const { return m_fd; }
+        void signal();
+        void clear();
+
+    private:
+        int m_fd = -1;
+    };
+
+    WakeFd m_stopWake;
     std::thread receiveThread;
     std::atomic<bool> running{false};
     std::unique_ptr<QnTransportDefault> rtpTransport;

@@ -112,11 +112,15 @@ void TaskTimer::run()
         }
         if (!m_running)
             break;
-        m_wake.wait_until(g, wakeAt, [this] { return m_wakeRequested || !m_running; });
+        // Without tasks there is nothing to pace: sleep until a task is added or the timer stops.
+        if (m_tasks.empty())
+            m_wake.wait(g, [this] { return m_wakeRequested || !m_running; });
+        else
+            m_wake.wait_until(g, wakeAt, [this] { return m_wakeRequested || !m_running; });
         m_wakeRequested = false;
         // The pulse keeps its own cadence; a late wake-up skips the pulses it missed.
         const Clock::time_point after = Clock::now();
-        while (nextPulse <= after)
-            nextPulse += m_pulse;
+        if (nextPulse <= after)
+            nextPulse = onGrid(after + Clock::duration(1), m_pulse);
     }
 }

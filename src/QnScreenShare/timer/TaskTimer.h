@@ -12,7 +12,7 @@
 
 /// Periodic task timer of the audio chain: one worker thread ("qn-tasktimer") wakes every pulse
 /// (5 ms) on the steady clock, or sooner when a task falls due, and runs every due task in
-/// ascending id order.
+/// ascending id order. Without tasks it sleeps until one is added.
 ///
 /// - A task first runs one period after addTask, never at once; its due time then advances by
 ///   exactly one period per run, so a task that fell behind catches up one period per pass.

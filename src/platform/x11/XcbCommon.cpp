@@ -118,7 +118,95 @@ bool XcbGrabberBase::openBase(const GrabOptions &options, QString *error)
     }
     if (!m_xfixes)
         qCWarning(lcX11) << "XFixes unavailable: the pointer will not be drawn";
+
+    // Damage is optional too: without it every frame is grabbed whole.
+    QString why;
+    if (m_damage.open(m_conn.get(), m_root, &why))
+        qCInfo(lcX11) << "screen damage tracking: on";
+    else
+        qCInfo(lcX11).noquote()
+            << QStringLiteral("screen damage tracking unavailable (%1): every frame is grabbed whole")
+                   .arg(why);
     return true;
+}
+
+XcbGrabberBase::~XcbGrabberBase() = default; // m_damage goes before m_conn (declaration order)
+
+GrabStatus XcbGrabberBase::grab(GrabbedFrame &frame)
+{
+    const GrabStatus status = fetchRows(0, m_region.height(), frame);
+    if (status == GrabStatus::Ok) {
+        m_havePicture = true;
+        m_picture = frame;
+        m_rowsGrabbed += uint64_t(m_region.height());
+    }
+    return status;
+}
+
+GrabStatus XcbGrabberBase::grabRows(int top, int rows, GrabbedFrame &frame)
+{
+    if (!m_havePicture)
+        return grab(frame);
+    const int from = qBound(0, top, m_region.height());
+    const int to = qBound(0, top + qMax(0, rows), m_region.height());
+    if (from >= to) {
+        frame = m_picture;
+        return GrabStatus::Ok;
+    }
+    const GrabStatus status = fetchRows(from, to - from, frame);
+    if (status == GrabStatus::Ok) {
+        m_picture = frame;
+        m_rowsGrabbed += uint64_t(to - from);
+    }
+    return status;
+}
+
+GrabStatus XcbGrabberBase::takeChanges(ScreenChanges &changes)
+{
+    changes.whole = true;
+    changes.rects.clear();
+    const auto geometry = requestRootGeometry();
+    // What was drawn while tracking was off is unknown: the report of a fresh set-up is not enough.
+    bool reopened = false;
+    if (m_damageLost && !m_damageRetried) {
+        // Set up again once after a failed report; a second failure leaves it off for good.
+        m_damageRetried = true;
+        QString why;
+        reopened = m_damage.open(m_conn.get(), m_root, &why);
+        if (!reopened)
+            qCWarning(lcX11).noquote()
+                << QStringLiteral("damage tracking cannot be set up again (%1): every frame is grabbed whole")
+                       .arg(why);
+    }
+    m_damageRects.clear();
+    bool known = false;
+    if (m_damage.isOpen()) {
+        known = m_damage.take(m_damageRects);
+        if (!known && !m_damageLost)
+            qCWarning(lcX11) << "the damage report failed: grabbing whole frames until tracking is back";
+        m_damageLost = m_damageLost || !known;
+    }
+    const bool changed = rootChanged(geometry);
+    if (xcb_connection_has_error(m_conn.get())) {
+        qCWarning(lcX11) << "damage report failed: the X connection is lost";
+        return GrabStatus::Error;
+    }
+    if (changed) {
+        qCInfo(lcX11) << "screen size changed: capture must be set up again";
+        return GrabStatus::Reinit;
+    }
+    // The first report covers everything since open, before the caller held a picture.
+    const bool first = !m_changesTaken;
+    m_changesTaken = true;
+    if (!known || reopened || first || !m_havePicture)
+        return GrabStatus::Ok;
+    changes.whole = false;
+    for (const QRect &r : m_damageRects) {
+        const QRect inside = r.intersected(m_region);
+        if (!inside.isEmpty())
+            changes.rects.push_back(inside.translated(-m_region.topLeft()));
+    }
+    return GrabStatus::Ok;
 }
 
 xcb_get_geometry_cookie_t XcbGrabberBase::requestRootGeometry()

@@ -2,6 +2,8 @@
 
 #include "platform/x11/internal/XcbCommon.h"
 
+#include <cstring>
+
 namespace QnX11 {
 
 namespace {
@@ -14,7 +16,7 @@ public:
         if (!openBase(options, error))
             return false;
         GrabbedFrame probe;
-        if (grab(probe) != GrabStatus::Ok) {
+        if (fetchRows(0, m_region.height(), probe) != GrabStatus::Ok) {
             *error = QStringLiteral("the first GetImage grab failed");
             return false;
         }
@@ -23,13 +25,17 @@ public:
 
     GrabBackend backend() const override { return GrabBackend::GetImage; }
 
-    GrabStatus grab(GrabbedFrame &frame) override
+protected:
+    GrabStatus fetchRows(int top, int rows, GrabbedFrame &frame) override
     {
         xcb_connection_t *c = m_conn.get();
+        const bool whole = top == 0 && rows == m_region.height();
+        if (!whole && !m_reply)
+            return GrabStatus::Error; // the base asks for everything first
         const auto geometry = requestRootGeometry();
         const auto cookie =
-            xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, m_root, int16_t(m_region.x()), int16_t(m_region.y()),
-                          uint16_t(m_region.width()), uint16_t(m_region.height()), ~0u);
+            xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, m_root, int16_t(m_region.x()),
+                          int16_t(m_region.y() + top), uint16_t(m_region.width()), uint16_t(rows), ~0u);
         xcb_generic_error_t *rawError = nullptr;
         XcbReply<xcb_get_image_reply_t> reply(xcb_get_image_reply(c, cookie, &rawError));
         XcbReply<xcb_generic_error_t> error(rawError);
@@ -38,22 +44,30 @@ public:
             return failureStatus(error.get(), changed, "GetImage grab");
         const int length = xcb_get_image_data_length(reply.get());
         const size_t rowBytes = size_t(m_region.width()) * 4;
-        if (reply->depth != m_rootDepth || length < 0 ||
-            size_t(length) < rowBytes * size_t(m_region.height())) {
+        if (reply->depth != m_rootDepth || length < 0 || size_t(length) < rowBytes * size_t(rows) ||
+            (!whole && size_t(length) / size_t(rows) != size_t(m_stride))) {
             qCWarning(lcX11) << "GetImage returned" << length << "bytes at depth" << reply->depth;
             return GrabStatus::Reinit;
         }
-        // The reply holds the pixels: keep it until the next grab.
-        m_reply = std::move(reply);
+        if (whole) {
+            // The reply holds the pixels: keep it as the picture until the next whole grab.
+            m_reply = std::move(reply);
+            m_stride = int(size_t(length) / size_t(m_region.height()));
+        } else {
+            // A band is copied into the picture at its place.
+            std::memcpy(xcb_get_image_data(m_reply.get()) + size_t(top) * size_t(m_stride),
+                        xcb_get_image_data(reply.get()), size_t(m_stride) * size_t(rows));
+        }
         frame.data = xcb_get_image_data(m_reply.get());
         frame.width = m_region.width();
         frame.height = m_region.height();
-        frame.stride = int(size_t(length) / size_t(m_region.height()));
+        frame.stride = m_stride;
         return GrabStatus::Ok;
     }
 
 private:
-    XcbReply<xcb_get_image_reply_t> m_reply;
+    XcbReply<xcb_get_image_reply_t> m_reply; // the picture: the last whole grab, bands copied in
+    int m_stride = 0;
 };
 
 } // namespace

@@ -104,7 +104,7 @@ public:
         // One trial grab proves that the server can write into the segment (it cannot when it
         // lives in another IPC namespace, for instance).
         GrabbedFrame probe;
-        if (grab(probe) != GrabStatus::Ok) {
+        if (fetchRows(0, m_region.height(), probe) != GrabStatus::Ok) {
             *error = QStringLiteral("the first MIT-SHM grab failed");
             return false;
         }
@@ -113,29 +113,33 @@ public:
 
     GrabBackend backend() const override { return GrabBackend::Shm; }
 
-    GrabStatus grab(GrabbedFrame &frame) override
+protected:
+    GrabStatus fetchRows(int top, int rows, GrabbedFrame &frame) override
     {
         xcb_connection_t *c = m_conn.get();
+        // Rows land at their own place in the segment: a band refreshes part of the last picture.
+        const size_t rowBytes = size_t(m_region.width()) * 4;
         const auto geometry = requestRootGeometry();
-        const auto cookie = xcb_shm_get_image(c, m_root, int16_t(m_region.x()), int16_t(m_region.y()),
-                                              uint16_t(m_region.width()), uint16_t(m_region.height()), ~0u,
-                                              XCB_IMAGE_FORMAT_Z_PIXMAP, m_segment->seg(), 0);
+        const auto cookie =
+            xcb_shm_get_image(c, m_root, int16_t(m_region.x()), int16_t(m_region.y() + top),
+                              uint16_t(m_region.width()), uint16_t(rows), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP,
+                              m_segment->seg(), uint32_t(size_t(top) * rowBytes));
         xcb_generic_error_t *rawError = nullptr;
         XcbReply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(c, cookie, &rawError));
         XcbReply<xcb_generic_error_t> error(rawError);
         const bool changed = rootChanged(geometry);
         if (!reply || changed)
             return failureStatus(error.get(), changed, "MIT-SHM grab");
-        const size_t rowBytes = size_t(m_region.width()) * 4;
-        if (reply->depth != m_rootDepth || reply->size < rowBytes * size_t(m_region.height()) ||
-            reply->size > m_segment->size()) {
+        // 32 bits per pixel with 32-bit scanline padding: rows are packed, width * 4 bytes each.
+        if (reply->depth != m_rootDepth || reply->size != rowBytes * size_t(rows) ||
+            size_t(top + rows) * rowBytes > m_segment->size()) {
             qCWarning(lcX11) << "MIT-SHM grab returned" << reply->size << "bytes at depth" << reply->depth;
             return GrabStatus::Reinit;
         }
         frame.data = m_segment->data();
         frame.width = m_region.width();
         frame.height = m_region.height();
-        frame.stride = int(reply->size / size_t(m_region.height()));
+        frame.stride = int(rowBytes);
         return GrabStatus::Ok;
     }
 

@@ -26,6 +26,9 @@ private Q_SLOTS:
     void converterRejectsBadSource();
     void unscaledMatchesScaler_data();
     void unscaledMatchesScaler();
+    void changedRowsMatchWhole_data();
+    void changedRowsMatchWhole();
+    void changedRowsNeedTheLastSize();
 };
 
 void TestCaptureMath::fitRect_data()
@@ -394,6 +397,84 @@ void TestCaptureMath::unscaledMatchesScaler()
             }
     }
     QVERIFY(compared > (w / 2) * (h / 2) / 4); // a good share of the chroma samples was compared
+}
+
+void TestCaptureMath::changedRowsMatchWhole_data()
+{
+    QTest::addColumn<QSize>("source");
+    QTest::addColumn<QSize>("out");
+    QTest::addColumn<bool>("scalerOnly");
+    QTest::newRow("unscaled 1080p") << QSize(1920, 1080) << QSize(1920, 1080) << false;
+    QTest::newRow("unscaled letterboxed") << QSize(1920, 1080) << QSize(1920, 1200) << false;
+    QTest::newRow("scaler at 1:1") << QSize(640, 360) << QSize(640, 360) << true;
+    QTest::newRow("1080p to 720p") << QSize(1920, 1080) << QSize(1280, 720) << false;
+    QTest::newRow("1366x768 to 720p") << QSize(1366, 768) << QSize(1280, 720) << false;
+    QTest::newRow("16:10 to 720p") << QSize(1920, 1200) << QSize(1280, 720) << false;
+    QTest::newRow("5:4 to 720p") << QSize(1280, 1024) << QSize(1280, 720) << false;
+    QTest::newRow("upscaled") << QSize(640, 360) << QSize(1280, 720) << false;
+    QTest::newRow("4k to 360p") << QSize(3840, 2160) << QSize(640, 360) << false;
+}
+
+void TestCaptureMath::changedRowsMatchWhole()
+{
+    // A picture converted whole, then changed in some rows and brought up to date with
+    // convertRows(), equals byte for byte the whole conversion of the changed picture.
+    QFETCH(QSize, source);
+    QFETCH(QSize, out);
+    QFETCH(bool, scalerOnly);
+    Picture p(source.width(), source.height(), 32, 0);
+    uint32_t seed = 2024;
+    auto random = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 8;
+    };
+    auto paint = [&](int top, int rows) {
+        for (int y = top; y < top + rows; ++y)
+            for (int x = 0; x < p.width; ++x)
+                p.set(x, y, random() | 0xff000000);
+    };
+    paint(0, p.height);
+    I420Converter c(out.width(), out.height());
+    c.setScalerOnly(scalerOnly);
+    QByteArray frame;
+    QVERIFY(c.convert(p.bytes.data(), p.width, p.height, p.stride, frame));
+    const QByteArray before = frame; // shared: the update must not write through to it
+    const QByteArray beforeBytes(before.constData(), before.size());
+
+    const int h = p.height;
+    const QVector<QPair<int, int>> bands = {{0, 1},  {h - 1, 1},   {h / 2, 1},     {h / 3 + 1, 7},
+                                            {5, 40}, {h - 37, 37}, {h / 4, h / 2}, {0, h}};
+    QByteArray whole;
+    for (const auto &band : bands) {
+        paint(band.first, band.second);
+        QVERIFY(c.convertRows(p.bytes.data(), p.width, p.height, p.stride, band.first, band.second, frame));
+        const QPair<int, int> written = c.outputRowsOf(band.first, band.second);
+        QVERIFY(written.first < written.second);
+        QVERIFY(written.first >= 0 && written.second <= out.height());
+        QVERIFY(c.convert(p.bytes.data(), p.width, p.height, p.stride, whole));
+        QVERIFY2(frame == whole, qPrintable(QString("rows %1+%2").arg(band.first).arg(band.second)));
+    }
+    QCOMPARE(before, beforeBytes);
+    // Nothing changed: nothing written, still equal.
+    QVERIFY(c.convertRows(p.bytes.data(), p.width, p.height, p.stride, 10, 0, frame));
+    QVERIFY(frame == whole);
+}
+
+void TestCaptureMath::changedRowsNeedTheLastSize()
+{
+    Picture p(640, 360, 0, 0xff336699);
+    Picture q(320, 180, 0, 0xff336699);
+    I420Converter c(640, 360);
+    QByteArray frame;
+    // Before any whole conversion, and for another source size, the caller must convert whole.
+    QVERIFY(!c.convertRows(p.bytes.data(), p.width, p.height, p.stride, 0, 10, frame));
+    QVERIFY(c.convert(p.bytes.data(), p.width, p.height, p.stride, frame));
+    const QByteArray converted = frame;
+    QVERIFY(!c.convertRows(q.bytes.data(), q.width, q.height, q.stride, 0, 10, frame));
+    QByteArray wrongSize(100, 'x');
+    QVERIFY(!c.convertRows(p.bytes.data(), p.width, p.height, p.stride, 0, 10, wrongSize));
+    QCOMPARE(frame, converted);
+    QCOMPARE(wrongSize, QByteArray(100, 'x'));
 }
 
 QTEST_GUILESS_MAIN(TestCaptureMath)

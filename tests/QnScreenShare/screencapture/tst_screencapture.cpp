@@ -57,6 +57,11 @@ struct Sink
         return {p[y * w + x], p[w * h + (y / 2) * (w / 2) + x / 2],
                 p[w * h + w * h / 4 + (y / 2) * (w / 2) + x / 2]};
     }
+    QByteArray frame()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return last;
+    }
     /// Waits for a frame produced after this call.
     bool fresh(int frames = 3)
     {
@@ -88,6 +93,10 @@ private Q_SLOTS:
     void screenChoice_data();
     void screenChoice();
     void cursorDrawnAfterMove();
+    void smallChangeGrabsItsRows_data();
+    void smallChangeGrabsItsRows();
+    void pointerMoveRedrawsOnlyThePointer();
+    void withoutDamageEveryFrameIsWhole();
     void resizeCarriesOn();
     void lostServerRetries();
     void settingsFile();
@@ -95,6 +104,9 @@ private Q_SLOTS:
 
 private:
     QString settingsWith(const char *text);
+    /// Starts a capture of the whole of `display` (width x height) into `sink`.
+    void startCapture(ScreenCapture &capture, Sink &sink, const QByteArray &display, QSize screen, QSize out,
+                      bool damage);
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
@@ -111,6 +123,16 @@ QString TestScreenCapture::settingsWith(const char *text)
     if (f.open(QIODevice::WriteOnly))
         f.write(text);
     return path;
+}
+
+void TestScreenCapture::startCapture(ScreenCapture &capture, Sink &sink, const QByteArray &display,
+                                     QSize screen, QSize out, bool damage)
+{
+    capture.setDisplayName(display);
+    capture.setScreens({QRect(QPoint(0, 0), screen)}, 0, 1.0);
+    capture.setDamageTracking(damage);
+    capture.setFrameCallback(sink.callback());
+    capture.start(0, 30, out.width(), out.height());
 }
 
 void TestScreenCapture::patternColoursAndRate_data()
@@ -278,6 +300,127 @@ void TestScreenCapture::cursorDrawnAfterMove()
     QCOMPARE(marked(QPoint(400, 250)), 0); // the old position is clean again
 }
 
+void TestScreenCapture::smallChangeGrabsItsRows_data()
+{
+    QTest::addColumn<QString>("settings");
+    QTest::addColumn<QSize>("out");
+    QTest::newRow("shm, scaled") << "[grubtype]\ngdi=false\n" << QSize(1280, 720);
+    QTest::newRow("shm, unscaled") << "[grubtype]\ngdi=false\n" << QSize(1920, 1080);
+    QTest::newRow("getimage, scaled") << "[grubtype]\ngdi=true\n" << QSize(1280, 720);
+}
+
+void TestScreenCapture::smallChangeGrabsItsRows()
+{
+    // Two captures of one screen: one fetching only what was drawn, one grabbing every frame
+    // whole. After a small change the first has grabbed only the changed rows, and both frames are
+    // the same bytes.
+    Sink sink, wholeSink; // outlive the captures, whose threads call them
+    QFETCH(QString, settings);
+    QFETCH(QSize, out);
+    XvfbServer server;
+    QVERIFY(server.start(QSize(1920, 1080)));
+    XTestClient x;
+    QVERIFY(x.open(server.display()));
+    x.movePointer(700, 400); // the pointer in the picture, away from the change
+    x.showPattern(0x336699, {{QRect(100, 100, 600, 300), 0xf0f0f0}, {QRect(1200, 700, 300, 200), 0x202020}});
+    ScreenCapture capture(settingsWith(settings.toLatin1().constData()), nullptr);
+    ScreenCapture whole(settingsWith(settings.toLatin1().constData()), nullptr);
+    startCapture(capture, sink, server.display(), QSize(1920, 1080), out, true);
+    startCapture(whole, wholeSink, server.display(), QSize(1920, 1080), out, false);
+    QVERIFY(sink.fresh() && wholeSink.fresh());
+
+    // Nothing drawn: no row is grabbed, the frame is the last one again.
+    const quint64 rows0 = capture.rowsGrabbed(), reused0 = capture.framesReused();
+    QVERIFY(sink.fresh(5));
+    QCOMPARE(capture.rowsGrabbed(), rows0);
+    QVERIFY(capture.framesReused() >= reused0 + 4);
+    QVERIFY(whole.rowsGrabbed() >= 5 * 1080);
+
+    const QRect drawn(300, 500, 40, 24);
+    x.fillRect(drawn, 0xff8000);
+    QVERIFY(sink.fresh() && wholeSink.fresh());
+    QCOMPARE(capture.rowsGrabbed() - rows0, quint64(drawn.height()));
+    QVERIFY(sink.frame() == wholeSink.frame());
+    const int cx = (drawn.center().x() * out.width()) / 1920, cy = (drawn.center().y() * out.height()) / 1080;
+    QVERIFY2(near(sink.at(cx, cy), expectedYuv(0xff8000)), qPrintable(show(sink.at(cx, cy))));
+}
+
+void TestScreenCapture::pointerMoveRedrawsOnlyThePointer()
+{
+    Sink sink, wholeSink; // outlive the captures, whose threads call them
+    XvfbServer server;
+    QVERIFY(server.start(QSize(1920, 1080)));
+    XTestClient x;
+    QVERIFY(x.open(server.display()));
+    const QPoint from(400, 300), to(1300, 800);
+    x.movePointer(from.x(), from.y());
+    x.showPattern(0x808080, {{QRect(0, 0, 960, 1080), 0x4060a0}});
+    ScreenCapture capture(settingsWith(""), nullptr);
+    ScreenCapture whole(settingsWith(""), nullptr);
+    const QSize out(1280, 720);
+    startCapture(capture, sink, server.display(), QSize(1920, 1080), out, true);
+    startCapture(whole, wholeSink, server.display(), QSize(1920, 1080), out, false);
+    QVERIFY(sink.fresh() && wholeSink.fresh());
+    const QByteArray before = sink.frame();
+    const quint64 rows0 = capture.rowsGrabbed();
+
+    x.movePointer(to.x(), to.y());
+    QVERIFY(sink.fresh() && wholeSink.fresh());
+    const QByteArray after = sink.frame();
+    // A pointer move draws nothing on the screen: nothing is grabbed, and the frame changed only
+    // where the pointer was and is (the pointer image lies within 64 pixels of its hot spot; the
+    // scaler reaches a few rows and columns further).
+    QCOMPARE(capture.rowsGrabbed(), rows0);
+    QVERIFY(after != before);
+    QVERIFY(after == wholeSink.frame());
+    const double sx = out.width() / 1920.0, sy = out.height() / 1080.0;
+    auto around = [&](QPoint p) {
+        return QRect(int((p.x() - 64) * sx) - 4, int((p.y() - 64) * sy) - 4, int(128 * sx) + 8,
+                     int(128 * sy) + 8);
+    };
+    const QRect oldArea = around(from), newArea = around(to);
+    const auto *a = reinterpret_cast<const uint8_t *>(before.constData());
+    const auto *b = reinterpret_cast<const uint8_t *>(after.constData());
+    int changed = 0;
+    for (int yy = 0; yy < out.height(); ++yy) {
+        for (int xx = 0; xx < out.width(); ++xx) {
+            const size_t i = size_t(yy) * size_t(out.width()) + size_t(xx);
+            const size_t c = size_t(out.width()) * out.height() + size_t(yy / 2) * (out.width() / 2) + xx / 2;
+            const size_t c2 = c + size_t(out.width()) * out.height() / 4;
+            if (a[i] == b[i] && a[c] == b[c] && a[c2] == b[c2])
+                continue;
+            ++changed;
+            QVERIFY2(oldArea.contains(xx, yy) || newArea.contains(xx, yy),
+                     qPrintable(QString("changed at %1,%2").arg(xx).arg(yy)));
+        }
+    }
+    QVERIFY(changed > 0);
+}
+
+void TestScreenCapture::withoutDamageEveryFrameIsWhole()
+{
+    Sink sink; // outlives the capture, whose thread calls it
+    XvfbServer server;
+    QVERIFY(server.start(QSize(640, 360), {"-extension", "DAMAGE"}));
+    XTestClient x;
+    QVERIFY(x.open(server.display()));
+    x.movePointer(0, 0);
+    x.showPattern(0x00ff00, {});
+    ScreenCapture capture(settingsWith(""), nullptr);
+    startCapture(capture, sink, server.display(), QSize(640, 360), QSize(640, 360), true);
+    QVERIFY(sink.fresh());
+    const int frames0 = sink.count;
+    const quint64 rows0 = capture.rowsGrabbed();
+    QVERIFY(sink.fresh(5));
+    capture.stop();
+    // Every frame grabbed whole (the rows of a frame being delivered when read count as well).
+    const quint64 rows = capture.rowsGrabbed() - rows0;
+    const quint64 frames = quint64(sink.count - frames0);
+    QVERIFY2(rows >= frames * 360 && rows <= (frames + 1) * 360, qPrintable(QString::number(rows)));
+    QCOMPARE(capture.framesReused(), quint64(0));
+    QVERIFY(near(sink.at(320, 180), expectedYuv(0x00ff00)));
+}
+
 void TestScreenCapture::resizeCarriesOn()
 {
     Sink sink; // outlives the capture, whose thread calls it
@@ -304,6 +447,12 @@ void TestScreenCapture::resizeCarriesOn()
     QVERIFY2(near(sink.at(100, 400), black, 1), qPrintable(show(sink.at(100, 400))));
     QVERIFY(near(sink.at(1200, 400), black, 1));
     QVERIFY(near(sink.at(640, 400), expectedYuv(0xffffff)));
+    // The new grabber reports what is drawn as well: a small change grabs only its rows.
+    QVERIFY(sink.fresh());
+    const quint64 rows0 = capture.rowsGrabbed();
+    x.fillRect(QRect(600, 500, 20, 10), 0x000000);
+    QVERIFY(sink.fresh());
+    QCOMPARE(capture.rowsGrabbed() - rows0, quint64(10));
 }
 
 void TestScreenCapture::lostServerRetries()

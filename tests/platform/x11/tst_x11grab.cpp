@@ -25,8 +25,19 @@ private Q_SLOTS:
     void resizeAsksForReinit();
     void lostServerIsError();
     void cursorFollowsPointer();
+    void damageGivesDrawnRows_data();
+    void damageGivesDrawnRows();
+    void noDamageExtensionMeansWhole();
+    void resizeSeenByChanges();
 
 private:
+    static QByteArray rows(const GrabbedFrame &f)
+    {
+        QByteArray out;
+        for (int y = 0; y < f.height; ++y)
+            out.append(reinterpret_cast<const char *>(f.data) + size_t(y) * size_t(f.stride), f.width * 4);
+        return out;
+    }
     static uint32_t pixel(const GrabbedFrame &f, int x, int y)
     {
         uint32_t v;
@@ -220,6 +231,121 @@ void TestX11Grab::cursorFollowsPointer()
         // The default X cursor has opaque pixels.
         QVERIFY(std::any_of(c.argb.begin(), c.argb.end(), [](uint32_t v) { return (v >> 24) == 0xff; }));
     }
+}
+
+void TestX11Grab::damageGivesDrawnRows_data()
+{
+    QTest::addColumn<GrabBackend>("backend");
+    QTest::addColumn<QRect>("region");
+    QTest::newRow("shm whole") << GrabBackend::Shm << QRect();
+    QTest::newRow("getimage whole") << GrabBackend::GetImage << QRect();
+    QTest::newRow("shm part") << GrabBackend::Shm << QRect(100, 50, 400, 300);
+    QTest::newRow("getimage part") << GrabBackend::GetImage << QRect(100, 50, 400, 300);
+}
+
+void TestX11Grab::damageGivesDrawnRows()
+{
+    QFETCH(GrabBackend, backend);
+    QFETCH(QRect, region);
+    XvfbServer server;
+    QVERIFY(server.start(QSize(640, 480)));
+    XTestClient client;
+    QVERIFY(client.open(server.display()));
+    client.movePointer(630, 470);
+    client.showPattern(0x202020, {{QRect(150, 100, 50, 40), 0xff0000}});
+
+    GrabOptions o;
+    o.display = server.display();
+    o.region = region;
+    auto g = openScreenGrabber(backend, o);
+    QVERIFY(g);
+    QVERIFY(g->tracksDamage());
+    const QRect area = g->region();
+
+    // The first report is whole; with nothing drawn since, the next one is empty.
+    ScreenChanges changes;
+    QCOMPARE(g->takeChanges(changes), GrabStatus::Ok);
+    QVERIFY(changes.whole);
+    GrabbedFrame f;
+    QCOMPARE(g->grab(f), GrabStatus::Ok);
+    QCOMPARE(g->rowsGrabbed(), uint64_t(area.height()));
+    QCOMPARE(g->takeChanges(changes), GrabStatus::Ok);
+    QVERIFY(!changes.whole);
+    QVERIFY(changes.rects.empty());
+
+    // Two small areas drawn, one of them partly outside a partial region: reported clipped, in
+    // region coordinates.
+    const QRect drawn(200, 120, 30, 20), edge(80, 300, 40, 10);
+    client.fillRect(drawn, 0x00ff00);
+    client.fillRect(edge, 0x0000ff);
+    QCOMPARE(g->takeChanges(changes), GrabStatus::Ok);
+    QVERIFY(!changes.whole);
+    QRect reported;
+    for (const QRect &r : changes.rects) {
+        QVERIFY(QRect(QPoint(0, 0), area.size()).contains(r));
+        reported |= r;
+    }
+    const QRect expected = (drawn & area) | (edge & area);
+    QCOMPARE(reported, expected.translated(-area.topLeft()));
+
+    // Grabbing only those rows gives the same picture as a whole grab of another grabber.
+    const uint64_t before = g->rowsGrabbed();
+    for (const QRect &r : changes.rects)
+        QCOMPARE(g->grabRows(r.y(), r.height(), f), GrabStatus::Ok);
+    int expectedRows = 0;
+    for (const QRect &r : changes.rects)
+        expectedRows += r.height();
+    QCOMPARE(g->rowsGrabbed() - before, uint64_t(expectedRows));
+    auto reference = openScreenGrabber(backend, o);
+    QVERIFY(reference);
+    GrabbedFrame whole;
+    QCOMPARE(reference->grab(whole), GrabStatus::Ok);
+    QCOMPARE(f.width, whole.width);
+    QCOMPARE(f.height, whole.height);
+    QVERIFY(rows(f) == rows(whole));
+    QCOMPARE(pixel(f, 210 - area.x(), 130 - area.y()), 0x00ff00u);
+
+    // Rows outside the region are clipped away; an empty band grabs nothing.
+    const uint64_t beforeClip = g->rowsGrabbed();
+    QCOMPARE(g->grabRows(area.height() - 5, 50, f), GrabStatus::Ok);
+    QCOMPARE(g->grabRows(area.height() + 10, 5, f), GrabStatus::Ok);
+    QCOMPARE(g->rowsGrabbed() - beforeClip, uint64_t(5));
+    QVERIFY(rows(f) == rows(whole));
+}
+
+void TestX11Grab::noDamageExtensionMeansWhole()
+{
+    XvfbServer server;
+    QVERIFY(server.start(QSize(320, 240), {"-extension", "DAMAGE"}));
+    GrabOptions o;
+    o.display = server.display();
+    QTest::ignoreMessage(QtInfoMsg, QRegularExpression("damage tracking unavailable.*grabbed whole"));
+    auto g = openScreenGrabber(GrabBackend::Shm, o);
+    QVERIFY(g);
+    QVERIFY(!g->tracksDamage());
+    GrabbedFrame f;
+    QCOMPARE(g->grab(f), GrabStatus::Ok);
+    for (int i = 0; i < 3; ++i) {
+        ScreenChanges changes;
+        QCOMPARE(g->takeChanges(changes), GrabStatus::Ok);
+        QVERIFY(changes.whole);
+    }
+}
+
+void TestX11Grab::resizeSeenByChanges()
+{
+    XvfbServer server;
+    QVERIFY(server.start(QSize(640, 480)));
+    GrabOptions o;
+    o.display = server.display();
+    auto g = openScreenGrabber(GrabBackend::Shm, o);
+    QVERIFY(g);
+    GrabbedFrame f;
+    ScreenChanges changes;
+    QCOMPARE(g->takeChanges(changes), GrabStatus::Ok);
+    QCOMPARE(g->grab(f), GrabStatus::Ok);
+    QVERIFY(server.resize(QSize(400, 300)));
+    QCOMPARE(g->takeChanges(changes), GrabStatus::Reinit);
 }
 
 QTEST_GUILESS_MAIN(TestX11Grab)

@@ -4,6 +4,7 @@
 // common to every backend, and the XFixes pointer query. Internal to qn_platform_x11.
 
 #include "platform/x11/QnScreenGrabber.h"
+#include "platform/x11/internal/XcbDamage.h"
 
 #include <QLoggingCategory>
 
@@ -29,19 +30,32 @@ struct XcbFree
 };
 template<typename T> using XcbReply = std::unique_ptr<T, XcbFree>;
 
-/// Connection, root window and the pixel-format checks shared by the backends.
+/// Connection, root window, the pixel-format checks, damage tracking and the row accounting shared
+/// by the backends; a backend only fetches rows into its picture.
 class XcbGrabberBase : public ScreenGrabber
 {
 public:
+    ~XcbGrabberBase() override;
+
     QRect region() const override { return m_region; }
     bool coversRoot() const override { return m_coversRoot; }
     bool cursor(CursorImage &image) override;
+    GrabStatus grab(GrabbedFrame &frame) final;
+    GrabStatus grabRows(int top, int rows, GrabbedFrame &frame) final;
+    GrabStatus takeChanges(ScreenChanges &changes) final;
+    bool tracksDamage() const final { return m_damage.isOpen(); }
+    uint64_t rowsGrabbed() const final { return m_rowsGrabbed; }
 
 protected:
     XcbGrabberBase() = default;
-    /// Connects, checks the root's pixel format (32 bits per pixel, little-endian, 8-bit RGB) and
-    /// fixes the region. False with *error set on failure.
+    /// Connects, checks the root's pixel format (32 bits per pixel, little-endian, 8-bit RGB),
+    /// fixes the region and starts damage tracking when the server offers it. False with *error set
+    /// on failure.
     bool openBase(const GrabOptions &options, QString *error);
+    /// Fetches rows [top, top + rows) of the region (already clipped, not empty) into the picture;
+    /// all rows when top is 0 and rows the region's height, which a backend must support before any
+    /// other band. On Ok, frame describes the whole picture.
+    virtual GrabStatus fetchRows(int top, int rows, GrabbedFrame &frame) = 0;
 
     /// Sends a geometry request for the root; pair with rootChanged() after the image request.
     xcb_get_geometry_cookie_t requestRootGeometry();
@@ -59,6 +73,14 @@ protected:
     bool m_coversRoot = false;
 
 private:
+    XcbDamage m_damage;           // before the connection goes (see ~XcbGrabberBase)
+    bool m_damageLost = false;    // a report failed
+    bool m_damageRetried = false; // tracking was set up again after that
+    bool m_havePicture = false;   // a grab() succeeded: m_picture is whole
+    GrabbedFrame m_picture;
+    bool m_changesTaken = false;
+    uint64_t m_rowsGrabbed = 0;
+    std::vector<QRect> m_damageRects;
     bool m_xfixes = false;
     uint32_t m_cursorSerial = 0;
     bool m_cursorCached = false;
