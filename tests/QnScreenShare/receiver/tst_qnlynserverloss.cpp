@@ -125,14 +125,8 @@ public:
         if (ours <= 0 || theirs <= 0 || nowhere <= 0 || !m_dir.isValid())
             return false;
         QFile sdp(m_dir.filePath("peer.sdp"));
-        if (!sdp.open(QIODevice::WriteOnly))
+        if (!MediaTestUtil::writeMirroringSdp(sdp.fileName(), QStringLiteral("127.0.0.1"), theirs, false))
             return false;
-        sdp.write(QStringLiteral("v=0\no=- 0 0 IN IP4 127.0.0.1\ns=peer\nc=IN IP4 127.0.0.1\nt=0 0\n"
-                                 "m=video %1 RTP/AVP 127\na=rtpmap:127 H264/90000\n"
-                                 "a=fmtp:127 packetization-mode=1\n")
-                      .arg(theirs)
-                      .toUtf8());
-        sdp.close();
         m_reference.setProcessChannelMode(QProcess::ForwardedOutputChannel);
         m_reference.start("ffmpeg", MediaTestUtil::ffmpegRtpReceiver(sdp.fileName()) +
                                         QStringList{"-map", "0:v", "-fps_mode", "passthrough", "-f",

@@ -36,11 +36,7 @@ private:
 
 QString TestQnLynSender::sdp(int base)
 {
-    return QStringLiteral("v=0\no=- 0 0 IN IP4 127.0.0.1\ns=peer\nc=IN IP4 127.0.0.1\nt=0 0\n"
-                          "m=video %1 RTP/AVP 127\na=rtpmap:127 H264/90000\na=fmtp:127 packetization-mode=1\n"
-                          "m=audio %2 RTP/AVP 120\na=rtpmap:120 opus/48000/2\na=fmtp:120 sprop-stereo=1\n")
-        .arg(base)
-        .arg(base + 2);
+    return QString::fromUtf8(MediaTestUtil::mirroringSdp(QStringLiteral("127.0.0.1"), base));
 }
 
 void TestQnLynSender::idleOperations()

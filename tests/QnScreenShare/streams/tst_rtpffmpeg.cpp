@@ -142,15 +142,7 @@ void TstRtpFfmpeg::ourSendersToFfmpeg()
     QVERIFY(base > 0);
     QTemporaryDir dir;
     QFile sdp(dir.filePath("peer.sdp"));
-    QVERIFY(sdp.open(QIODevice::WriteOnly));
-    sdp.write(
-        QStringLiteral("v=0\no=- 0 0 IN IP4 127.0.0.1\ns=peer\nc=IN IP4 127.0.0.1\nt=0 0\n"
-                       "m=video %1 RTP/AVP 127\na=rtpmap:127 H264/90000\na=fmtp:127 packetization-mode=1\n"
-                       "m=audio %2 RTP/AVP 120\na=rtpmap:120 opus/48000/2\na=fmtp:120 sprop-stereo=1\n")
-            .arg(base)
-            .arg(base + 2)
-            .toUtf8());
-    sdp.close();
+    QVERIFY(MediaTestUtil::writeMirroringSdp(sdp.fileName(), QStringLiteral("127.0.0.1"), base));
     QProcess ffmpeg;
     ffmpeg.setWorkingDirectory(dir.path());
     ffmpeg.start("ffmpeg", {"-nostdin",

@@ -23,10 +23,12 @@
 #include "platform/scene/QnBoardWire.h"
 #include "platform/xtest/QnInputInjector.h"
 #include "resources/QnResources.h"
+#include "tests/client/app/ProgramTestUtil.h"
 #include "tests/fixtures/cloud/QnCloudFixture.h"
 #include "tests/fixtures/media/MediaTestUtil.h"
 #include "tests/fixtures/netns/QnNetnsTestMain.h"
 #include "tests/fixtures/receiver_sim/sim/QnSimOnLan.h"
+#include "tests/fixtures/ui/QnQuickItems.h"
 #include "tests/fixtures/xvfb/XvfbServer.h"
 
 #include <QApplication>
@@ -58,19 +60,6 @@ const QString kPhone = QStringLiteral("13800000001");
 const QString kPassword = QStringLiteral("lesson-pw-1");
 const QString kTitle = QStringLiteral("昆洛传屏");
 const QString kDesktopTitle = QStringLiteral("桌面同步");
-
-QQuickItem *findItem(QQuickItem *from, const QString &name)
-{
-    if (!from)
-        return nullptr;
-    if (from->objectName() == name)
-        return from;
-    for (QQuickItem *child : from->childItems()) {
-        if (QQuickItem *found = findItem(child, name))
-            return found;
-    }
-    return nullptr;
-}
 
 bool xdotool(const QStringList &args, QByteArray *out = nullptr)
 {
@@ -151,7 +140,7 @@ private:
         QTest::qWait(1500);
     }
     QProcessEnvironment environment() const;
-    QString log() const;
+    QString log() const { return ProgramTestUtil::log(m_dir); }
     QString settingsPath() const
     {
         return m_dir.filePath("home/.local/share/QnLynClient/config/setting.ini");
@@ -179,21 +168,9 @@ private:
 
 QProcessEnvironment TstLesson::environment() const
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", m_dir.filePath("home"));
-    env.insert("XDG_CONFIG_HOME", m_dir.filePath("home/.config"));
-    env.insert("XDG_DATA_HOME", m_dir.filePath("home/.local/share"));
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    env.remove("QT_QUICK_BACKEND");
-    // Leak reports of a sanitizer build would change exit codes: the objects are checked elsewhere.
-    env.insert("ASAN_OPTIONS", "detect_leaks=0");
+    QProcessEnvironment env = ProgramTestUtil::environment(m_dir);
+    env.remove("QT_QUICK_BACKEND"); // the program draws its carousel as a user's would
     return env;
-}
-
-QString TstLesson::log() const
-{
-    QFile file(m_dir.filePath("home/.local/share/QnLynClient/QnLynClient.log"));
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 bool TstLesson::measure(QString *error)
@@ -226,7 +203,7 @@ bool TstLesson::measure(QString *error)
     QQuickItem *mirror = nullptr;
     QElapsedTimer waited;
     waited.start();
-    while (!(mirror = findItem(quick->rootObject(), QStringLiteral("cover_mirror"))) ||
+    while (!(mirror = findQuickItem(quick->rootObject(), QStringLiteral("cover_mirror"))) ||
            mirror->scale() != 1.0) {
         if (waited.elapsed() > 10000) {
             *error = QStringLiteral("the carousel did not settle");
@@ -235,7 +212,7 @@ bool TstLesson::measure(QString *error)
         QTest::qWait(50);
     }
     auto cover = [&](const char *name, qreal xShare) {
-        QQuickItem *item = findItem(quick->rootObject(), QStringLiteral("image_") + QLatin1String(name));
+        QQuickItem *item = findQuickItem(quick->rootObject(), QStringLiteral("image_") + QLatin1String(name));
         if (!item)
             return QPoint(-1, -1);
         const QPointF scene = item->mapToScene(QPointF(item->width() * xShare, item->height() / 2));
@@ -381,17 +358,7 @@ void TstLesson::mirroringDecodedAtTheReceiver()
     reply.port = remote;
     m_rx->call([reply](QnSimReceiver &r) { r.control()->setReply(4, reply); });
     const QString sdp = m_dir.filePath("mirror.sdp");
-    QFile f(sdp);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(
-        QStringLiteral("v=0\no=- 0 0 IN IP4 %1\ns=peer\nc=IN IP4 %1\nt=0 0\n"
-                       "m=video %2 RTP/AVP 127\na=rtpmap:127 H264/90000\na=fmtp:127 packetization-mode=1\n"
-                       "m=audio %3 RTP/AVP 120\na=rtpmap:120 opus/48000/2\na=fmtp:120 sprop-stereo=1\n")
-            .arg(m_lan.rxIp)
-            .arg(remote)
-            .arg(remote + 2)
-            .toUtf8());
-    f.close();
+    QVERIFY(MediaTestUtil::writeMirroringSdp(sdp, m_lan.rxIp, remote));
     const QString md5 = m_dir.filePath("mirror.md5");
     QProcess ffmpeg;
     ffmpeg.setProcessChannelMode(QProcess::ForwardedErrorChannel);

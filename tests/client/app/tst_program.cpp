@@ -1,6 +1,7 @@
 // The built program itself, started as a user starts it (only its environment is set): it comes
 // up on the display with its main sender window, a second start hands "show" to the first and ends
 // with 0, and a start by autostart gives way when the receiver program starts with the session.
+#include "tests/client/app/ProgramTestUtil.h"
 #include "tests/fixtures/netns/QnNetnsTestMain.h"
 
 #include <QDir>
@@ -28,30 +29,17 @@ private Q_SLOTS:
 
 private:
     QProcessEnvironment environment() const;
-    QString log() const;
+    QString log() const { return ProgramTestUtil::log(m_dir); }
     QTemporaryDir m_dir;
     QProcess m_first;
 };
 
 QProcessEnvironment TstProgram::environment() const
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", m_dir.filePath("home"));
-    env.insert("XDG_CONFIG_HOME", m_dir.filePath("home/.config"));
-    env.insert("XDG_DATA_HOME", m_dir.filePath("home/.local/share"));
+    QProcessEnvironment env = ProgramTestUtil::environment(m_dir);
     env.insert("XDG_RUNTIME_DIR", m_dir.filePath("runtime"));
-    env.insert("QT_QPA_PLATFORM", "xcb");
     env.remove("DBUS_SESSION_BUS_ADDRESS"); // no keyring of the user's: the program copes without
-    // Leak reports of a sanitizer build would change the second start's exit code: the program's
-    // objects are checked by the other tests.
-    env.insert("ASAN_OPTIONS", "detect_leaks=0");
     return env;
-}
-
-QString TstProgram::log() const
-{
-    QFile file(m_dir.filePath("home/.local/share/QnLynClient/QnLynClient.log"));
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 void TstProgram::initTestCase()
@@ -93,7 +81,7 @@ void TstProgram::startsAndShowsTheMainWindow()
             return middle.red() > 150 && middle.red() > middle.blue() + 20;
         }(),
         10000);
-    QVERIFY(QFile::exists(m_dir.filePath("home/.local/share/QnLynClient/config/setting.ini")));
+    QVERIFY(QFile::exists(ProgramTestUtil::settingsPath(m_dir)));
 }
 
 void TstProgram::secondStartShowsTheFirst()

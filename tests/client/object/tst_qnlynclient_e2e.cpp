@@ -189,17 +189,7 @@ void TstQnLynClientE2e::mirroringDecodedByFfmpeg()
     m_rx->call([reply](QnSimReceiver &r) { r.control()->setReply(4, reply); });
 
     const QString sdp = m_dir.filePath("mirror.sdp");
-    QFile f(sdp);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(
-        QStringLiteral("v=0\no=- 0 0 IN IP4 %1\ns=peer\nc=IN IP4 %1\nt=0 0\n"
-                       "m=video %2 RTP/AVP 127\na=rtpmap:127 H264/90000\na=fmtp:127 packetization-mode=1\n"
-                       "m=audio %3 RTP/AVP 120\na=rtpmap:120 opus/48000/2\na=fmtp:120 sprop-stereo=1\n")
-            .arg(kRxIp)
-            .arg(remote)
-            .arg(remote + 2)
-            .toUtf8());
-    f.close();
+    QVERIFY(MediaTestUtil::writeMirroringSdp(sdp, kRxIp, remote));
     const QString md5 = m_dir.filePath("mirror.md5");
     QProcess ffmpeg;
     ffmpeg.setProcessChannelMode(QProcess::ForwardedErrorChannel);

@@ -3,6 +3,7 @@
 #include "client/ui/QnFonts.h"
 #include "client/ui/sender/QnLynFunctionHomeWidget.h"
 #include "resources/QnResources.h"
+#include "tests/fixtures/ui/QnQuickItems.h"
 
 #include <QLabel>
 #include <QQuickItem>
@@ -12,23 +13,9 @@
 
 namespace {
 
-// Delegates are visual children, not QObject children: walk the item tree.
-QQuickItem *findItem(QQuickItem *from, const QString &name)
-{
-    if (!from)
-        return nullptr;
-    if (from->objectName() == name)
-        return from;
-    for (QQuickItem *child : from->childItems()) {
-        if (QQuickItem *found = findItem(child, name))
-            return found;
-    }
-    return nullptr;
-}
-
 QQuickItem *item(QnLynFunctionHomeWidget &page, const QString &name)
 {
-    return findItem(page.quickWidget()->rootObject(), name);
+    return findQuickItem(page.quickWidget()->rootObject(), name);
 }
 
 QString countText(QnLynFunctionHomeWidget &page, const QString &cover)
