@@ -471,12 +471,13 @@ void TstLesson::desktopShowsTheReceiversScreen()
     });
     QVERIFY(local > 0);
     // The receiver's screen: a plain blue picture with a tone.
-    QStringList args = MediaTestUtil::ffmpegSender(local, 640, 360, 6.0);
-    for (QString &arg : args) {
-        if (arg.startsWith(QLatin1String("nullsrc=")))
-            arg = QStringLiteral("color=c=0x2040E0:s=640x360:r=30");
-        arg.replace(QStringLiteral("rtp://127.0.0.1:"), QStringLiteral("rtp://%1:").arg(m_lan.pcIp));
-    }
+    MediaTestUtil::FfmpegRtpSend send;
+    send.video = QStringLiteral("color=c=0x2040E0:s=640x360:r=30");
+    send.audio = QStringLiteral("sine=frequency=1000:sample_rate=48000");
+    send.videoUrl = QStringLiteral("rtp://%1:%2?rtcpport=%3").arg(m_lan.pcIp).arg(local).arg(local + 1);
+    send.audioUrl = QStringLiteral("rtp://%1:%2?rtcpport=%3").arg(m_lan.pcIp).arg(local + 2).arg(local + 3);
+    send.seconds = 6;
+    const QStringList args = MediaTestUtil::ffmpegRtpSend(send);
     QProcess ffmpeg;
     ffmpeg.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     ffmpeg.start("nsenter", inRx("ffmpeg", args));
