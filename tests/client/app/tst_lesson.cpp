@@ -52,6 +52,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 
 namespace {
 
@@ -368,22 +369,31 @@ void TstLesson::mirroringDecodedAtTheReceiver()
     QVERIFY(ffmpeg.waitForStarted());
     QTest::qWait(1000); // lets ffmpeg bind its ports before the stream begins
 
-    QVERIFY(click(onWindow(m_spots.mirrorCover)));
+    // A click while the page or its carousel still settles may go astray: the teacher clicks again.
+    auto mirrorAsked = [this] {
+        return onRx([](QnSimReceiver &r) { return r.control()->requestsOfType(4).size(); });
+    };
+    for (int attempt = 0; attempt < 3 && mirrorAsked() == 0; ++attempt) {
+        QVERIFY(click(onWindow(m_spots.mirrorCover)));
+        for (int waited = 0; waited < 3000 && mirrorAsked() == 0; waited += 100)
+            QTest::qWait(100);
+    }
     // Whatever is found below, the teacher ends mirroring on its panel before the next step.
     struct StopLater
     {
         TstLesson *test;
+        std::function<int()> asked;
         bool armed = true;
         void dismiss() { armed = false; }
         ~StopLater()
         {
-            if (armed)
+            if (armed && asked() > 0)
                 test->stopMirroring();
         }
-    } stopped{this};
-    QTRY_VERIFY_WITH_TIMEOUT(onRx([](QnSimReceiver &r) { return r.control()->requestsOfType(4).size(); }) > 0,
-                             20000);
-    const bool finished = ffmpeg.waitForFinished(40000);
+    } stopped{this, mirrorAsked};
+    QTRY_VERIFY_WITH_TIMEOUT(mirrorAsked() > 0, 20000);
+    // (60 pictures take two seconds: ffmpeg may have ended already)
+    const bool finished = ffmpeg.state() == QProcess::NotRunning || ffmpeg.waitForFinished(40000);
     if (!finished) {
         ffmpeg.kill();
         ffmpeg.waitForFinished();
@@ -463,7 +473,8 @@ void TstLesson::desktopShowsTheReceiversScreen()
     };
     for (int attempt = 0; attempt < 3 && asked() == 0; ++attempt) {
         QVERIFY(click(onWindow(m_spots.desktopCover)));
-        QTest::qWait(3000);
+        for (int waited = 0; waited < 3000 && asked() == 0; waited += 100)
+            QTest::qWait(100);
     }
     QTRY_VERIFY_WITH_TIMEOUT(asked() > 0, 20000);
     const int local = onRx([](QnSimReceiver &r) {
