@@ -46,16 +46,16 @@ public:
 
     bool open()
     {
-        pa_sample_spec spec{PA_SAMPLE_S16LE, 48000, 2};
+        pa_sample_spec format{PA_SAMPLE_S16LE, 48000, 2};
         pa_buffer_attr attr;
         attr.maxlength = uint32_t(-1);
-        attr.tlength = uint32_t(pa_usec_to_bytes(20000, &spec));
+        attr.tlength = uint32_t(pa_usec_to_bytes(20000, &format));
         attr.prebuf = uint32_t(-1);
-        attr.minreq = uint32_t(pa_usec_to_bytes(5000, &spec));
+        attr.minreq = uint32_t(pa_usec_to_bytes(5000, &format));
         attr.fragsize = uint32_t(-1);
         int error = 0;
-        m_stream = pa_simple_new(nullptr, "qn-test", PA_STREAM_PLAYBACK, "cast_sink", "burst", &spec, nullptr,
-                                 &attr, &error);
+        m_stream = pa_simple_new(nullptr, "qn-test", PA_STREAM_PLAYBACK, "cast_sink", "burst", &format,
+                                 nullptr, &attr, &error);
         if (!m_stream)
             return false;
         m_running = true;

@@ -319,10 +319,7 @@ void TstLesson::cleanupTestCase()
             m_program.kill();
         m_program.waitForFinished();
     }
-    if (m_rx)
-        QMetaObject::invokeMethod(m_rx, &QObject::deleteLater, Qt::QueuedConnection);
-    m_rxThread.quit();
-    m_rxThread.wait();
+    stopSimulatorOnLan(m_rxThread, m_rx);
 }
 
 void TstLesson::startsAndSignsIn()

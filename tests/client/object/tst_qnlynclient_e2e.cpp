@@ -136,10 +136,7 @@ void TstQnLynClientE2e::cleanupTestCase()
     m_client.reset();
     m_pool.reset();
     m_input.reset();
-    if (m_rx)
-        QMetaObject::invokeMethod(m_rx, &QObject::deleteLater, Qt::QueuedConnection);
-    m_rxThread.quit();
-    m_rxThread.wait();
+    stopSimulatorOnLan(m_rxThread, m_rx);
     if (m_pulse.state() != QProcess::NotRunning) {
         m_pulse.terminate();
         if (!m_pulse.waitForFinished(5000)) {

@@ -131,10 +131,7 @@ void TstQnMainWidget::cleanupTestCase()
     m_client.reset();
     m_pool.reset();
     m_input.reset();
-    if (m_rx)
-        QMetaObject::invokeMethod(m_rx, &QObject::deleteLater, Qt::QueuedConnection);
-    m_rxThread.quit();
-    m_rxThread.wait();
+    stopSimulatorOnLan(m_rxThread, m_rx);
 }
 
 void TstQnMainWidget::typeCode()
