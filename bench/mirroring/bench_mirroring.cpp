@@ -11,6 +11,7 @@
 //   bench_mirroring --sink PORT FILE RTP sink on PORT (RTCP on PORT+1) writing one line per marked
 //                                    H.264 packet and per sender report to FILE
 
+#include "QnScreenShare/h264/H264Encoder.h"
 #include "QnScreenShare/screencapture/ScreenCapture.h"
 #include "QnScreenShare/sender/QnLynSender.h"
 
@@ -36,6 +37,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cinttypes>
 #include <csignal>
@@ -587,27 +589,85 @@ Figures runFfmpeg(Setup &s, QSize screen, QSize size)
 
 // ---- report ----------------------------------------------------------------------------------
 
-Figures best(const Figures &a, const Figures &b)
+/// The median of each figure over the rounds that worked (the upper one of an even count).
+Figures median(const std::vector<Figures> &rounds)
 {
-    if (!a.ok)
-        return b;
-    if (!b.ok)
-        return a;
-    Figures r = a;
-    r.frames = qMax(a.frames, b.frames);
-    r.seconds = qMax(a.seconds, b.seconds);
-    const bool bCheaper = b.totalMs() < a.totalMs();
-    if (bCheaper) {
-        r.senderMs = b.senderMs;
-        r.xvfbMs = b.xvfbMs;
-        r.xvfbNetMs = b.xvfbNetMs;
-    }
-    const auto low = [](double x, double y) { return x < 0 ? y : (y < 0 ? x : qMin(x, y)); };
-    r.p50 = low(a.p50, b.p50);
-    r.p95 = low(a.p95, b.p95);
-    r.inP50 = low(a.inP50, b.inP50);
-    r.inP95 = low(a.inP95, b.inP95);
+    std::vector<Figures> ok;
+    for (const Figures &f : rounds)
+        if (f.ok)
+            ok.push_back(f);
+    if (ok.empty())
+        return rounds.empty() ? Figures() : rounds.front();
+    const auto mid = [&ok](auto field) {
+        std::vector<double> v;
+        for (const Figures &f : ok)
+            v.push_back(double(field(f)));
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    Figures r;
+    r.ok = true;
+    r.frames = int(mid([](const Figures &f) { return f.frames; }));
+    r.seconds = mid([](const Figures &f) { return f.seconds; });
+    // Sender and Xvfb from the same round: the round whose total is the median.
+    std::vector<Figures> byTotal = ok;
+    std::sort(byTotal.begin(), byTotal.end(),
+              [](const Figures &a, const Figures &b) { return a.totalMs() < b.totalMs(); });
+    const Figures &m = byTotal[byTotal.size() / 2];
+    r.senderMs = m.senderMs;
+    r.xvfbMs = m.xvfbMs;
+    r.xvfbNetMs = m.xvfbNetMs;
+    r.p50 = mid([](const Figures &f) { return f.p50; });
+    r.p95 = mid([](const Figures &f) { return f.p95; });
+    r.inP50 = mid([](const Figures &f) { return f.inP50; });
+    r.inP95 = mid([](const Figures &f) { return f.inP95; });
     return r;
+}
+
+/// What x264 alone costs in our pipeline: the capture hands its pictures to the encoder (the
+/// sender's settings, no RTP) and the encode calls are timed on the capture thread's CPU clock.
+struct EncoderShare
+{
+    double captureThreadMs = -1; ///< the capture thread's CPU per frame (grab, convert, encode)
+    double encodeMs = -1;        ///< of which in H264Encoder::encode
+};
+
+EncoderShare measureEncoderShare(Setup &s, QSize size)
+{
+    EncoderShare share;
+    H264Encoder &encoder = H264Encoder::instance();
+    if (!encoder.init(size.width(), size.height(), 4000000, kFrameRate, 0))
+        return share;
+    std::vector<uint8_t> out(H264Encoder::kOutputBufferSize);
+    std::atomic<bool> counting{false};
+    int64_t encodeNs = 0, firstThreadNs = -1, lastThreadNs = -1;
+    int frames = 0;
+    ScreenCapture capture(s.tmp + QStringLiteral("/QnConfig.ini"), nullptr);
+    capture.setFrameCallback([&](const QByteArray &i420, int w, int h) {
+        const int64_t t0 = clockNs(CLOCK_THREAD_CPUTIME_ID);
+        encoder.encode(i420, w, h, out.data(), int(out.size()));
+        const int64_t t1 = clockNs(CLOCK_THREAD_CPUTIME_ID);
+        if (!counting.load())
+            return;
+        if (firstThreadNs < 0) {
+            firstThreadNs = t1; // the window opens after this frame
+            return;
+        }
+        encodeNs += t1 - t0;
+        lastThreadNs = t1;
+        ++frames;
+    });
+    capture.start(0, kFrameRate, size.width(), size.height());
+    sleepMs(kWarmUpMs);
+    counting = true;
+    sleepMs(qMin(s.windowMs, 5000));
+    capture.stop();
+    encoder.close();
+    if (frames > 0) {
+        share.captureThreadMs = double(lastThreadNs - firstThreadNs) / 1e6 / frames;
+        share.encodeMs = double(encodeNs) / 1e6 / frames;
+    }
+    return share;
 }
 
 QString num(double v, int precision = 2)
@@ -674,6 +734,7 @@ int benchMain(int argc, char **argv)
         QString scene;
         QSize size;
         Figures ours, ffmpeg;
+        EncoderShare share;
     };
     std::vector<Row> rows;
     for (const char *scene : {"moving", "still"}) {
@@ -697,19 +758,25 @@ int benchMain(int argc, char **argv)
             << " fps; Xvfb serving the painter alone: " << num(s.xvfbIdleNsPerSec / 1e6, 1)
             << " ms CPU per second" << Qt::endl;
         out << "each side: " << kWarmUpMs / 1000 << " s warm-up, then a " << s.windowMs / 1000
-            << " s window; best of " << rounds << " alternating rounds" << Qt::endl;
+            << " s window; median of " << rounds << " alternating rounds" << Qt::endl;
         for (const QSize size : {QSize(1280, 720), QSize(1920, 1080)}) {
             out << scene << " " << size.width() << "x" << size.height() << "@" << kFrameRate << ":"
                 << Qt::endl;
-            Row row{QString::fromLatin1(scene), size, {}, {}};
+            Row row{QString::fromLatin1(scene), size, {}, {}, {}};
+            std::vector<Figures> ours, theirs;
             for (int r = 0; r < rounds; ++r) {
                 const Figures o = runOurs(s, size);
                 out << roundLine("ours  ", o) << Qt::endl;
                 const Figures f = runFfmpeg(s, screen, size);
                 out << roundLine("ffmpeg", f) << Qt::endl;
-                row.ours = best(row.ours, o);
-                row.ffmpeg = best(row.ffmpeg, f);
+                out << "  round " << r + 1 << " sender+Xvfb ours/ffmpeg " << ratio(o.totalMs(), f.totalMs())
+                    << Qt::endl;
+                ours.push_back(o);
+                theirs.push_back(f);
             }
+            row.ours = median(ours);
+            row.ffmpeg = median(theirs);
+            row.share = measureEncoderShare(s, size);
             rows.push_back(row);
         }
         painter.terminate();
@@ -718,7 +785,7 @@ int benchMain(int argc, char **argv)
     }
 
     out << Qt::endl
-        << "best of rounds (CPU in ms per delivered frame; latency grab -> last RTP packet at the sink)"
+        << "median of rounds (CPU in ms per delivered frame; latency grab -> last RTP packet at the sink)"
         << Qt::endl;
     for (const Row &row : rows) {
         const Figures &o = row.ours, &f = row.ffmpeg;
@@ -742,6 +809,9 @@ int benchMain(int argc, char **argv)
         line("latency p95 ms", o.p95, f.p95);
         out << "  ours in process (grab -> last packet handed to the socket): p50 " << num(o.inP50) << " p95 "
             << num(o.inP95) << " ms" << Qt::endl;
+        out << "  x264 in ours (capture thread " << num(row.share.captureThreadMs)
+            << " ms/frame, of which encode " << num(row.share.encodeMs) << "): encode alone is "
+            << ratio(row.share.encodeMs, f.totalMs()) << " of ffmpeg's sender+Xvfb" << Qt::endl;
     }
     return 0;
 }

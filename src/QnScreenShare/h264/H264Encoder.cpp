@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 extern "C" {
 #include <x264.h>
@@ -40,6 +42,35 @@ void copyPlane(uint8_t *dst, int dstStride, int codedW, int codedH, const uint8_
         std::memcpy(out, row, size_t(w));
         for (int x = w; x < codedW; ++x)
             out[x] = row[w - 1];
+    }
+}
+
+// True when the `bytes` bytes at a and b differ, read as 64-bit words where they fit.
+inline bool differs(const uint8_t *a, const uint8_t *b, int bytes)
+{
+    uint64_t diff = 0;
+    int i = 0;
+    for (; i + 8 <= bytes; i += 8) {
+        uint64_t x, y;
+        std::memcpy(&x, a + i, 8);
+        std::memcpy(&y, b + i, 8);
+        diff |= x ^ y;
+    }
+    for (; i < bytes; ++i)
+        diff |= uint64_t(a[i] ^ b[i]);
+    return diff != 0;
+}
+
+// Marks in `changed` (one byte per macroblock of the row) the macroblocks whose part of `rows`
+// rows of `width` bytes, `block` bytes per macroblock, differ between a and b.
+void markChangedBlocks(const uint8_t *a, const uint8_t *b, int width, int rows, int block, uint8_t *changed)
+{
+    for (int r = 0; r < rows; ++r) {
+        const size_t at = size_t(r) * size_t(width);
+        if (std::memcmp(a + at, b + at, size_t(width)) == 0)
+            continue;
+        for (int x = 0, mb = 0; x < width; x += block, ++mb)
+            changed[mb] |= uint8_t(differs(a + at + x, b + at + x, std::min(block, width - x)));
     }
 }
 
@@ -108,6 +139,8 @@ void H264Encoder::closeLocked()
     m_param.reset();
     m_forceKeyframe = false;
     m_lastKeyframe = false;
+    m_previous.clear();
+    m_unchanged = 0;
 }
 
 bool H264Encoder::init(int width, int height, int bitRate, int frameRate, int keyFrameHint)
@@ -154,6 +187,9 @@ bool H264Encoder::init(int width, int height, int bitRate, int frameRate, int ke
     param->rc.i_vbv_max_bitrate = 6000;
     param->rc.i_vbv_buffer_size = 4000;
     param->i_cqm_preset = X264_CQM_FLAT;
+    // Lets encode(QByteArray) tell x264 which macroblocks did not change (without such flags x264
+    // codes exactly as without this switch).
+    param->analyse.b_mb_info = 1;
     if (x264_param_apply_profile(param.get(), "baseline") < 0) {
         qCWarning(lcCodec) << "encoder: baseline profile refused";
         return false;
@@ -186,11 +222,79 @@ bool H264Encoder::init(int width, int height, int bitRate, int frameRate, int ke
     return true;
 }
 
+uint64_t H264Encoder::unchangedMacroblocks() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_unchanged;
+}
+
+uint8_t *H264Encoder::unchangedMacroblocks(const QByteArray &next, int width, int height)
+{
+    const int chromaW = (width + 1) / 2, chromaH = (height + 1) / 2;
+    const size_t ySize = size_t(width) * size_t(height), cSize = size_t(chromaW) * size_t(chromaH);
+    if (m_previous.size() != next.size() || size_t(next.size()) != ySize + 2 * cSize)
+        return nullptr;
+    const int mbW = (m_codedWidth + 15) / 16, mbH = (m_codedHeight + 15) / 16;
+    auto *info = static_cast<uint8_t *>(std::malloc(size_t(mbW) * size_t(mbH)));
+    if (!info)
+        return nullptr;
+    if (next.constData() == m_previous.constData()) {
+        std::memset(info, X264_MBINFO_CONSTANT, size_t(mbW) * size_t(mbH));
+        m_unchanged += uint64_t(mbW) * uint64_t(mbH);
+        return info;
+    }
+    const auto *a = reinterpret_cast<const uint8_t *>(next.constData());
+    const auto *b = reinterpret_cast<const uint8_t *>(m_previous.constData());
+    std::vector<uint8_t> changed(static_cast<size_t>(mbW), 0);
+    for (int my = 0; my < mbH; ++my) {
+        std::fill(changed.begin(), changed.end(), 0);
+        // Rows past the picture (an odd height padded) repeat its last row, compared already.
+        const int y0 = my * 16, rows = std::max(0, std::min(16, height - y0));
+        const int c0 = my * 8, chromaRows = std::max(0, std::min(8, chromaH - c0));
+        markChangedBlocks(a + size_t(y0) * width, b + size_t(y0) * width, width, rows, 16, changed.data());
+        for (int plane = 0; plane < 2; ++plane) {
+            const size_t at = ySize + size_t(plane) * cSize + size_t(c0) * size_t(chromaW);
+            markChangedBlocks(a + at, b + at, chromaW, chromaRows, 8, changed.data());
+        }
+        for (int mx = 0; mx < mbW; ++mx) {
+            info[size_t(my) * mbW + mx] = changed[size_t(mx)] ? 0 : X264_MBINFO_CONSTANT;
+            m_unchanged += changed[size_t(mx)] ? 0 : 1;
+        }
+    }
+    return info;
+}
+
+int H264Encoder::encode(const QByteArray &i420, int width, int height, uint8_t *out, int outCapacity)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (!opened)
+        return 0;
+    uint8_t *info = nullptr;
+    if (width == m_width && height == m_height && !m_previous.isNull())
+        info = unchangedMacroblocks(i420, width, height);
+    const int result = encodeLocked(reinterpret_cast<const uint8_t *>(i420.constData()), width, height, out,
+                                    outCapacity, info);
+    // Only a picture x264 took is a reference the next one can be compared with.
+    if (result >= 0)
+        m_previous = i420;
+    else
+        m_previous.clear();
+    return result;
+}
+
 int H264Encoder::encode(const uint8_t *i420, int width, int height, uint8_t *out, int outCapacity)
 {
     std::lock_guard<std::mutex> guard(m_lock);
     if (!opened)
         return 0;
+    m_previous.clear(); // a picture outside the stream: the next one is not compared with it
+    return encodeLocked(i420, width, height, out, outCapacity, nullptr);
+}
+
+int H264Encoder::encodeLocked(const uint8_t *i420, int width, int height, uint8_t *out, int outCapacity,
+                              uint8_t *macroblockInfo)
+{
+    std::unique_ptr<uint8_t, void (*)(void *)> info(macroblockInfo, std::free); // until x264 takes it
     if (!i420 || !out || width != m_width || height != m_height) {
         qCWarning(lcCodec) << "encoder: picture" << width << "x" << height << "refused, open for" << m_width
                            << "x" << m_height;
@@ -224,6 +328,9 @@ int H264Encoder::encode(const uint8_t *i420, int width, int height, uint8_t *out
     picture->param = nullptr;
     picture->img.i_csp = X264_CSP_I420;
     picture->img.i_plane = 3;
+    // x264 frees the flags when it is done with the picture (it may keep them past this call).
+    picture->prop.mb_info = info.get();
+    picture->prop.mb_info_free = info ? std::free : nullptr;
     if (m_keyframeRequested.exchange(false))
         m_forceKeyframe = true;
     picture->i_type = m_forceKeyframe ? X264_TYPE_IDR : X264_TYPE_AUTO;
@@ -231,6 +338,9 @@ int H264Encoder::encode(const uint8_t *i420, int width, int height, uint8_t *out
     x264_nal_t *nals = nullptr;
     int nalCount = 0;
     const int size = x264_encoder_encode(m_encoder.get(), &nals, &nalCount, picture, m_pictureOut.get());
+    info.release(); // x264's now, whatever the result
+    picture->prop.mb_info = nullptr;
+    picture->prop.mb_info_free = nullptr;
     if (size < 0)
         return -1;
     if (size == 0)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -36,6 +38,16 @@ public:
     /// when the size differs from init's, or when the access unit would not fit
     /// \a outCapacity (it is then dropped and the next picture is forced to be an IDR).
     int encode(const uint8_t *i420, int width, int height, uint8_t *out, int outCapacity = kOutputBufferSize);
+    /// The same for a picture of a stream: the macroblocks equal to the previous picture handed in
+    /// this way are marked unchanged for x264, which then codes them as skipped without analysing
+    /// them (it does so only when the reference is that previous picture and was coded at least as
+    /// finely). The pictures and their content are what x264 gets either way; a picture sharing
+    /// its bytes with the previous one (QByteArray) is known unchanged without comparing. The
+    /// previous picture is kept (shared, not copied) until the next one, close() or init().
+    int encode(const QByteArray &i420, int width, int height, uint8_t *out,
+               int outCapacity = kOutputBufferSize);
+    /// Macroblocks marked unchanged since init(), for tests and benchmarks.
+    uint64_t unchangedMacroblocks() const;
 
     void close();
 
@@ -59,6 +71,11 @@ private:
     H264Encoder &operator=(const H264Encoder &) = delete;
 
     void closeLocked();
+    int encodeLocked(const uint8_t *i420, int width, int height, uint8_t *out, int outCapacity,
+                     uint8_t *macroblockInfo);
+    /// x264's per-macroblock flags for `next` against m_previous (malloc'ed, x264 frees it), or null
+    /// when there is nothing to compare with.
+    uint8_t *unchangedMacroblocks(const QByteArray &next, int width, int height);
 
     struct EncoderClose
     {
@@ -87,4 +104,6 @@ private:
     std::atomic<bool> m_keyframeRequested{false};
     bool m_lastKeyframe = false;
     OpenFunction m_open = nullptr;
+    QByteArray m_previous; ///< the last picture of the stream given to x264 (shared)
+    uint64_t m_unchanged = 0;
 };

@@ -13,6 +13,7 @@ extern "C" {
 }
 
 #include <libyuv/convert.h>
+#include <libyuv/convert_from_argb.h>
 
 #include <cmath>
 #include <cstring>
@@ -60,11 +61,11 @@ AvFramePtr wrapPlanes(uint8_t *const data[4], const int linesize[4], int width, 
 /// converted whole.
 enum class SlicePlacement { Unusable, AtRow, AtHalfRow };
 
-int scaleSlice(SwsContext *sws, uint8_t *const src[4], const int srcStride[4], int srcWidth, int srcHeight,
-               uint8_t *const dst[4], const int dstStride[4], int dstWidth, int dstHeight, int first,
-               int last)
+int scaleSlice(SwsContext *sws, uint8_t *const src[4], const int srcStride[4], AVPixelFormat srcFormat,
+               int srcWidth, int srcHeight, uint8_t *const dst[4], const int dstStride[4], int dstWidth,
+               int dstHeight, int first, int last)
 {
-    AvFramePtr in = wrapPlanes(src, srcStride, srcWidth, srcHeight, AV_PIX_FMT_BGR0);
+    AvFramePtr in = wrapPlanes(src, srcStride, srcWidth, srcHeight, srcFormat);
     AvFramePtr out = wrapPlanes(dst, dstStride, dstWidth, dstHeight, AV_PIX_FMT_YUV420P);
     if (!in || !out)
         return AVERROR(ENOMEM);
@@ -77,31 +78,38 @@ int scaleSlice(SwsContext *sws, uint8_t *const src[4], const int srcStride[4], i
     return r;
 }
 
-/// Scales a small gradient whole and as one slice and looks where the slice's rows landed.
+/// Scales a small gradient (4:2:2, as the scaled path feeds the scaler) whole and as one slice and
+/// looks where the slice's rows landed.
 SlicePlacement probeSlicePlacement()
 {
     constexpr int kW = 32, kH = 32, kOutW = 16, kOutH = 16, kStart = 8, kRows = 4;
-    std::vector<uint8_t> source(size_t(kW) * kH * 4);
-    for (int y = 0; y < kH; ++y)
-        std::memset(source.data() + size_t(y) * kW * 4, 20 + 7 * y, size_t(kW) * 4);
+    std::vector<uint8_t> source(size_t(kW) * kH * 2);
+    for (int y = 0; y < kH; ++y) {
+        const size_t u = size_t(kW) * kH + size_t(y) * (kW / 2), v = u + size_t(kW / 2) * kH;
+        std::memset(source.data() + size_t(y) * kW, 20 + 7 * y, size_t(kW));
+        std::memset(source.data() + u, 200 - 5 * y, size_t(kW / 2));
+        std::memset(source.data() + v, 60 + 3 * y, size_t(kW / 2));
+    }
     struct SwsFree
     {
         void operator()(SwsContext *c) const { sws_freeContext(c); }
     };
-    std::unique_ptr<SwsContext, SwsFree> sws(sws_getContext(
-        kW, kH, AV_PIX_FMT_BGR0, kOutW, kOutH, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr));
+    std::unique_ptr<SwsContext, SwsFree> sws(sws_getContext(kW, kH, AV_PIX_FMT_YUV422P, kOutW, kOutH,
+                                                            AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr,
+                                                            nullptr));
     if (!sws)
         return SlicePlacement::Unusable;
     constexpr int kY = kOutW * kOutH, kC = kY / 4;
     std::vector<uint8_t> whole(kY + 2 * kC), slice(kY + 2 * kC, 0xee);
-    uint8_t *src[4] = {source.data(), nullptr, nullptr, nullptr};
-    const int srcStride[4] = {kW * 4, 0, 0, 0};
+    uint8_t *src[4] = {source.data(), source.data() + size_t(kW) * kH,
+                       source.data() + size_t(kW) * kH * 3 / 2, nullptr};
+    const int srcStride[4] = {kW, kW / 2, kW / 2, 0};
     const int dstStride[4] = {kOutW, kOutW / 2, kOutW / 2, 0};
     uint8_t *wholePlanes[4] = {whole.data(), whole.data() + kY, whole.data() + kY + kC, nullptr};
     uint8_t *slicePlanes[4] = {slice.data(), slice.data() + kY, slice.data() + kY + kC, nullptr};
     if (sws_scale(sws.get(), src, srcStride, 0, kH, wholePlanes, dstStride) != kOutH ||
-        scaleSlice(sws.get(), src, srcStride, kW, kH, slicePlanes, dstStride, kOutW, kOutH, kStart,
-                   kStart + kRows) < 0)
+        scaleSlice(sws.get(), src, srcStride, AV_PIX_FMT_YUV422P, kW, kH, slicePlanes, dstStride, kOutW,
+                   kOutH, kStart, kStart + kRows) < 0)
         return SlicePlacement::Unusable;
     for (int p = 1; p < 3; ++p) {
         const size_t at = size_t(kStart / 2) * (kOutW / 2), bytes = size_t(kRows / 2) * (kOutW / 2);
@@ -149,6 +157,7 @@ bool I420Converter::prepare(int width, int height)
         return true;
     m_sws.reset();
     m_picture.reset();
+    m_middle.reset();
     m_srcWidth = m_srcHeight = 0;
     const QRect fit = QnCaptureGeometry::fitRect(width, height, m_outWidth, m_outHeight);
     if (fit.isEmpty())
@@ -162,11 +171,27 @@ bool I420Converter::prepare(int width, int height)
     m_picture.reset(planes[0]);
     std::memcpy(m_planes, planes, sizeof planes);
     std::memcpy(m_linesizes, linesizes, sizeof linesizes);
-    m_sws.reset(sws_getContext(width, height, AV_PIX_FMT_BGR0, fit.width(), fit.height(), AV_PIX_FMT_YUV420P,
-                               SWS_BICUBIC, nullptr, nullptr, nullptr));
+    // The scaler works on the source already in YUV: libyuv's SIMD does the colour conversion at
+    // the source size and the scaler only filters planes. The chroma is kept as the scaler itself
+    // would read it from BGRX: every other column averaged when the picture does not grow wider,
+    // every column otherwise. Rows are never merged, so any source row converts on its own.
+    m_middleFormat = (fit.width() >> 1) <= (width >> 1) ? AV_PIX_FMT_YUV422P : AV_PIX_FMT_YUV444P;
+    uint8_t *middle[4] = {};
+    int middleSizes[4] = {};
+    if (av_image_alloc(middle, middleSizes, width, height, AVPixelFormat(m_middleFormat), 32) < 0) {
+        qCCritical(lcCapture) << "cannot allocate a" << width << "x" << height << "source picture";
+        m_picture.reset();
+        return false;
+    }
+    m_middle.reset(middle[0]);
+    std::memcpy(m_middlePlanes, middle, sizeof middle);
+    std::memcpy(m_middleLinesizes, middleSizes, sizeof middleSizes);
+    m_sws.reset(sws_getContext(width, height, AVPixelFormat(m_middleFormat), fit.width(), fit.height(),
+                               AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr));
     if (!m_sws) {
         qCCritical(lcCapture) << "cannot create a scaler" << width << "x" << height << "->" << fit.size();
         m_picture.reset();
+        m_middle.reset();
         return false;
     }
     m_srcWidth = width;
@@ -175,6 +200,19 @@ bool I420Converter::prepare(int width, int height)
     qCInfo(lcCapture) << "scaling" << width << "x" << height << "to" << m_outWidth << "x" << m_outHeight
                       << "picture at" << fit;
     return true;
+}
+
+bool I420Converter::toMiddle(const uint8_t *bgrx, int stride, int first, int last)
+{
+    if (first >= last)
+        return true;
+    const auto row = [&](int plane, int r) {
+        return m_middlePlanes[plane] + size_t(r) * size_t(m_middleLinesizes[plane]);
+    };
+    const uint8_t *src = bgrx + size_t(first) * size_t(stride);
+    const auto convert = m_middleFormat == AV_PIX_FMT_YUV422P ? libyuv::ARGBToI422 : libyuv::ARGBToI444;
+    return convert(src, stride, row(0, first), m_middleLinesizes[0], row(1, first), m_middleLinesizes[1],
+                   row(2, first), m_middleLinesizes[2], m_srcWidth, last - first) == 0;
 }
 
 void I420Converter::prepareFrame(QByteArray &out) const
@@ -216,9 +254,9 @@ bool I420Converter::convert(const uint8_t *bgrx, int width, int height, int stri
     if (!prepare(width, height))
         return false;
     m_fit = fit; // the band of this source size (the scaler is cached per size)
-    const uint8_t *src[4] = {bgrx, nullptr, nullptr, nullptr};
-    const int srcStride[4] = {stride, 0, 0, 0};
-    if (sws_scale(m_sws.get(), src, srcStride, 0, height, m_planes, m_linesizes) < 0) {
+    if (!toMiddle(bgrx, stride, 0, height))
+        return false;
+    if (sws_scale(m_sws.get(), m_middlePlanes, m_middleLinesizes, 0, height, m_planes, m_linesizes) < 0) {
         qCWarning(lcCapture) << "scaling failed; the scaler is rebuilt for the next frame";
         m_sws.reset();
         return false;
@@ -285,13 +323,21 @@ bool I420Converter::scaleRows(const uint8_t *bgrx, int stride, int first, int la
     const SlicePlacement placement = slicePlacement();
     if (placement == SlicePlacement::Unusable || !m_sws)
         return false;
-    uint8_t *src[4] = {const_cast<uint8_t *>(bgrx), nullptr, nullptr, nullptr};
-    const int srcStride[4] = {stride, 0, 0, 0};
+    // The scaler reads the source picture around the band: every source row within its reach is
+    // converted again, so rows changed and put back since (the pointer drawn in for one frame)
+    // cannot leak into this one. Output row r is centred on source row (r + 0.5) * scale; a
+    // chroma row (two output rows) on twice that; bicubic reaches two filter units either side.
+    const double scale = double(m_srcHeight) / double(m_fit.height());
+    const double reach = 2.0 * qMax(1.0, 2.0 * scale) + 2.0 * scale + 4.0;
+    const int top = qBound(0, int(std::floor(first * scale - reach)), m_srcHeight);
+    const int bottom = qBound(0, int(std::ceil((last + 1) * scale + reach)), m_srcHeight);
+    if (!toMiddle(bgrx, stride, top, bottom))
+        return false;
     uint8_t *dst[4] = {m_planes[0], m_planes[1], m_planes[2], nullptr};
     if (placement == SlicePlacement::AtHalfRow)
         dst[0] += ptrdiff_t(m_linesizes[0]) * (first - first / 2);
-    if (scaleSlice(m_sws.get(), src, srcStride, m_srcWidth, m_srcHeight, dst, m_linesizes, m_fit.width(),
-                   m_fit.height(), first, last) < 0) {
+    if (scaleSlice(m_sws.get(), m_middlePlanes, m_middleLinesizes, AVPixelFormat(m_middleFormat), m_srcWidth,
+                   m_srcHeight, dst, m_linesizes, m_fit.width(), m_fit.height(), first, last) < 0) {
         qCWarning(lcCapture) << "slice scaling failed; the scaler is rebuilt for the next frame";
         m_sws.reset();
         return false;

@@ -14,8 +14,10 @@ struct SwsContext;
 /// gives and the rest of the frame is black (Y 0, U and V 128).
 ///
 /// A picture that fits without scaling (its size equals the band's, at even offsets and sizes) is
-/// converted straight into the frame with libyuv's SIMD converter; every other picture goes
-/// through the bicubic scaler. Both give the same planes within one code value.
+/// converted straight into the frame with libyuv's SIMD converter. Every other picture is converted
+/// to YUV at its own size by libyuv and then scaled bicubically by libswscale; that gives the planes
+/// libswscale makes from the BGRX picture directly within one code value of luma (two at a few
+/// rounding ties when shrinking a lot) and two of chroma, at a fraction of the cost.
 ///
 /// A picture that changed only in some rows can be brought up to date with convertRows(): only the
 /// output rows those source rows reach are computed again, with the same arithmetic as a whole
@@ -66,6 +68,8 @@ private:
     bool prepare(int width, int height);
     /// Scaled rows [first, last) of the band into m_planes through the scaler's slice output.
     bool scaleRows(const uint8_t *bgrx, int stride, int first, int last);
+    /// Source rows [first, last) into the scaler's YUV source picture.
+    bool toMiddle(const uint8_t *bgrx, int stride, int first, int last);
     /// Source rows [first, last) (even) of an unscaled picture straight into their place in out.
     bool convertUnscaled(const uint8_t *bgrx, int stride, int first, int last, QByteArray &out);
     /// Rows [first, last) (even) of the scaled band from m_planes into their place in out.
@@ -96,4 +100,9 @@ private:
     int m_lastHeight = 0;
     uint8_t *m_planes[4] = {};
     int m_linesizes[4] = {};
+    std::unique_ptr<uint8_t, AvFreeDeleter>
+        m_middle;            // the source in YUV (4:2:2 or 4:4:4), the scaler's input
+    int m_middleFormat = -1; // its AVPixelFormat
+    uint8_t *m_middlePlanes[4] = {};
+    int m_middleLinesizes[4] = {};
 };

@@ -141,9 +141,10 @@ void QnLynSender::setAudioMuted(bool muted)
 
 void QnLynSender::onVideoFrame(const QByteArray &i420, int width, int height)
 {
+    // Handed over as the capture's shared picture: what did not change since the last one is
+    // found without comparing, and the capture copies before it changes a picture kept here.
     const int bytes =
-        H264Encoder::instance().encode(reinterpret_cast<const uint8_t *>(i420.constData()), width, height,
-                                       videoBuffer.data(), int(videoBuffer.size()));
+        H264Encoder::instance().encode(i420, width, height, videoBuffer.data(), int(videoBuffer.size()));
     if (bytes > 0) {
         // Stamped with the grab instant: a receiver syncing by RTCP sees when the screen showed it.
         const auto grabbed =
