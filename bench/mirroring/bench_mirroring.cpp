@@ -630,6 +630,7 @@ struct EncoderShare
 {
     double captureThreadMs = -1; ///< the capture thread's CPU per frame (grab, convert, encode)
     double encodeMs = -1;        ///< of which in H264Encoder::encode
+    double unchangedShare = -1;  ///< macroblocks x264 was told were unchanged, of all
 };
 
 EncoderShare measureEncoderShare(Setup &s, QSize size)
@@ -642,6 +643,7 @@ EncoderShare measureEncoderShare(Setup &s, QSize size)
     std::atomic<bool> counting{false};
     int64_t encodeNs = 0, firstThreadNs = -1, lastThreadNs = -1;
     int frames = 0;
+    uint64_t unchanged0 = 0;
     ScreenCapture capture(s.tmp + QStringLiteral("/QnConfig.ini"), nullptr);
     capture.setFrameCallback([&](const QByteArray &i420, int w, int h) {
         const int64_t t0 = clockNs(CLOCK_THREAD_CPUTIME_ID);
@@ -651,6 +653,7 @@ EncoderShare measureEncoderShare(Setup &s, QSize size)
             return;
         if (firstThreadNs < 0) {
             firstThreadNs = t1; // the window opens after this frame
+            unchanged0 = encoder.unchangedMacroblocks();
             return;
         }
         encodeNs += t1 - t0;
@@ -662,10 +665,13 @@ EncoderShare measureEncoderShare(Setup &s, QSize size)
     counting = true;
     sleepMs(qMin(s.windowMs, 5000));
     capture.stop();
+    const uint64_t unchanged = encoder.unchangedMacroblocks() - unchanged0;
     encoder.close();
     if (frames > 0) {
         share.captureThreadMs = double(lastThreadNs - firstThreadNs) / 1e6 / frames;
         share.encodeMs = double(encodeNs) / 1e6 / frames;
+        const double blocks = double((size.width() + 15) / 16) * double((size.height() + 15) / 16);
+        share.unchangedShare = double(unchanged) / (blocks * frames);
     }
     return share;
 }
@@ -811,7 +817,9 @@ int benchMain(int argc, char **argv)
             << num(o.inP95) << " ms" << Qt::endl;
         out << "  x264 in ours (capture thread " << num(row.share.captureThreadMs)
             << " ms/frame, of which encode " << num(row.share.encodeMs) << "): encode alone is "
-            << ratio(row.share.encodeMs, f.totalMs()) << " of ffmpeg's sender+Xvfb" << Qt::endl;
+            << ratio(row.share.encodeMs, f.totalMs())
+            << " of ffmpeg's sender+Xvfb; macroblocks marked unchanged "
+            << num(row.share.unchangedShare * 100, 0) << " %" << Qt::endl;
     }
     return 0;
 }
