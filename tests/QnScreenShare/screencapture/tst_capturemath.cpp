@@ -156,6 +156,21 @@ void paintPattern(Picture &p, const QString &pattern)
     }
 }
 
+/// One data row (source, out, pattern) per size pair and pattern, named "WxH <link> WxH pattern".
+void addPatternRows(const QVector<QPair<QSize, QSize>> &sizes, const QStringList &patterns, const char *link)
+{
+    for (const auto &s : sizes)
+        for (const QString &pattern : patterns)
+            QTest::newRow(qPrintable(QString("%1x%2 %3 %4x%5 %6")
+                                         .arg(s.first.width())
+                                         .arg(s.first.height())
+                                         .arg(QLatin1String(link))
+                                         .arg(s.second.width())
+                                         .arg(s.second.height())
+                                         .arg(pattern)))
+                << s.first << s.second << pattern;
+}
+
 } // namespace
 
 void TestCaptureMath::cursorColor_data()
@@ -342,15 +357,7 @@ void TestCaptureMath::unscaledMatchesScaler_data()
         {QSize(1920, 1080), QSize(1920, 1080)}, //
         {QSize(1920, 1080), QSize(1920, 1200)}, // letterboxed: bars above and below
     };
-    for (const auto &s : sizes)
-        for (const char *pattern : {"flat", "gradient", "blocks", "noise"})
-            QTest::newRow(qPrintable(QString("%1x%2 in %3x%4 %5")
-                                         .arg(s.first.width())
-                                         .arg(s.first.height())
-                                         .arg(s.second.width())
-                                         .arg(s.second.height())
-                                         .arg(pattern)))
-                << s.first << s.second << QString(pattern);
+    addPatternRows(sizes, {"flat", "gradient", "blocks", "noise"}, "in");
 }
 
 void TestCaptureMath::unscaledMatchesScaler()
@@ -429,15 +436,7 @@ void TestCaptureMath::scaledMatchesDirectScaler_data()
         {QSize(3840, 2160), QSize(640, 360)},  // far down
         {QSize(640, 360), QSize(1280, 720)},   // up: the chroma of every column is kept
     };
-    for (const auto &s : sizes)
-        for (const char *pattern : {"gradient", "blocks", "noise", "hard noise"})
-            QTest::newRow(qPrintable(QString("%1x%2 to %3x%4 %5")
-                                         .arg(s.first.width())
-                                         .arg(s.first.height())
-                                         .arg(s.second.width())
-                                         .arg(s.second.height())
-                                         .arg(pattern)))
-                << s.first << s.second << QString(pattern);
+    addPatternRows(sizes, {"gradient", "blocks", "noise", "hard noise"}, "to");
 }
 
 void TestCaptureMath::scaledMatchesDirectScaler()
