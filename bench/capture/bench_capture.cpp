@@ -47,16 +47,9 @@ Cost ours(QnX11::GrabBackend backend, QSize out, int frames)
         QnX11::GrabbedFrame f;
         if (grabber->grab(f) != QnX11::GrabStatus::Ok)
             return false;
-        if (grabber->cursor(cursor) && cursor.valid) {
-            QnCursor::Shape s;
-            s.width = cursor.width;
-            s.height = cursor.height;
-            s.pitch = cursor.width * 4;
-            s.hotX = cursor.hotX;
-            s.hotY = cursor.hotY;
-            s.data = reinterpret_cast<const uint8_t *>(cursor.argb.data());
-            QnCursor::draw(f.data, f.width, f.height, f.stride, s, cursor.x, cursor.y);
-        }
+        if (grabber->cursor(cursor) && cursor.valid)
+            QnCursor::draw(f.data, f.width, f.height, f.stride, QnCursor::colorShape(cursor), cursor.x,
+                           cursor.y);
         return converter.convert(f.data, f.width, f.height, f.stride, frame);
     };
     for (int i = 0; i < 10; ++i) // warm-up: scaler set-up, first faults

@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 extern "C" {
 #include <x264.h>
@@ -228,7 +227,7 @@ uint64_t H264Encoder::unchangedMacroblocks() const
     return m_unchanged;
 }
 
-uint8_t *H264Encoder::unchangedMacroblocks(const QByteArray &next, int width, int height)
+uint8_t *H264Encoder::macroblockFlags(const QByteArray &next, int width, int height)
 {
     const int chromaW = (width + 1) / 2, chromaH = (height + 1) / 2;
     const size_t ySize = size_t(width) * size_t(height), cSize = size_t(chromaW) * size_t(chromaH);
@@ -245,9 +244,9 @@ uint8_t *H264Encoder::unchangedMacroblocks(const QByteArray &next, int width, in
     }
     const auto *a = reinterpret_cast<const uint8_t *>(next.constData());
     const auto *b = reinterpret_cast<const uint8_t *>(m_previous.constData());
-    std::vector<uint8_t> changed(static_cast<size_t>(mbW), 0);
+    std::vector<uint8_t> &changed = m_changedInRow;
     for (int my = 0; my < mbH; ++my) {
-        std::fill(changed.begin(), changed.end(), 0);
+        changed.assign(size_t(mbW), 0);
         // Rows past the picture (an odd height padded) repeat its last row, compared already.
         const int y0 = my * 16, rows = std::max(0, std::min(16, height - y0));
         const int c0 = my * 8, chromaRows = std::max(0, std::min(8, chromaH - c0));
@@ -271,7 +270,7 @@ int H264Encoder::encode(const QByteArray &i420, int width, int height, uint8_t *
         return 0;
     uint8_t *info = nullptr;
     if (width == m_width && height == m_height && !m_previous.isNull())
-        info = unchangedMacroblocks(i420, width, height);
+        info = macroblockFlags(i420, width, height);
     const int result = encodeLocked(reinterpret_cast<const uint8_t *>(i420.constData()), width, height, out,
                                     outCapacity, info);
     // Only a picture x264 took is a reference the next one can be compared with.

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 struct x264_t;
 struct x264_param_t;
@@ -75,7 +76,7 @@ private:
                      uint8_t *macroblockInfo);
     /// x264's per-macroblock flags for `next` against m_previous (malloc'ed, x264 frees it), or null
     /// when there is nothing to compare with.
-    uint8_t *unchangedMacroblocks(const QByteArray &next, int width, int height);
+    uint8_t *macroblockFlags(const QByteArray &next, int width, int height);
 
     struct EncoderClose
     {
@@ -106,4 +107,5 @@ private:
     OpenFunction m_open = nullptr;
     QByteArray m_previous; ///< the last picture of the stream given to x264 (shared)
     uint64_t m_unchanged = 0;
+    std::vector<uint8_t> m_changedInRow; ///< macroblockFlags()'s scratch, one byte per column
 };

@@ -88,4 +88,17 @@ void draw(uint8_t *picture, int width, int height, int stride, const Shape &shap
     }
 }
 
+Shape colorShape(const QnX11::CursorImage &image)
+{
+    Shape shape;
+    shape.type = Shape::Type::Color;
+    shape.width = image.width;
+    shape.height = image.height;
+    shape.pitch = image.width * 4;
+    shape.hotX = image.hotX;
+    shape.hotY = image.hotY;
+    shape.data = reinterpret_cast<const uint8_t *>(image.argb.data());
+    return shape;
+}
+
 } // namespace QnCursor

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/x11/QnScreenGrabber.h"
+
 #include <cstdint>
 
 /// Pointer drawing into a captured picture. Pure functions: no state, any thread.
@@ -28,5 +30,8 @@ struct Shape
 /// G, R, X) whose rows are `stride` bytes apart. Parts outside the picture are clipped; a shape
 /// whose sizes or pitch are inconsistent, or an invalid picture, draws nothing.
 void draw(uint8_t *picture, int width, int height, int stride, const Shape &shape, int x, int y);
+
+/// The colour shape of an X pointer image; it points into `image`, which must outlive it.
+Shape colorShape(const QnX11::CursorImage &image);
 
 } // namespace QnCursor

@@ -78,16 +78,8 @@ bool FrameAssembler::convertWithPointer(const QRect &rect, QPoint at, bool whole
     for (int y = 0; y < rect.height(); ++y)
         std::memcpy(m_under.data() + size_t(y) * rowBytes, pixels(rect.y() + y), rowBytes);
 
-    QnCursor::Shape shape;
-    shape.type = QnCursor::Shape::Type::Color;
-    shape.width = m_cursor.width;
-    shape.height = m_cursor.height;
-    shape.pitch = m_cursor.width * 4;
-    shape.hotX = m_cursor.hotX;
-    shape.hotY = m_cursor.hotY;
-    shape.data = reinterpret_cast<const uint8_t *>(m_cursor.argb.data());
-    QnCursor::draw(m_picture.data, m_picture.width, m_picture.height, m_picture.stride, shape, at.x(),
-                   at.y());
+    QnCursor::draw(m_picture.data, m_picture.width, m_picture.height, m_picture.stride,
+                   QnCursor::colorShape(m_cursor), at.x(), at.y());
     bool ok;
     if (whole) {
         ok = convertWhole(m_out);
