@@ -268,6 +268,13 @@ int H264Encoder::encode(const QByteArray &i420, int width, int height, uint8_t *
     std::lock_guard<std::mutex> guard(m_lock);
     if (!opened)
         return 0;
+    const qint64 needed = qint64(width) * height + 2 * qint64((width + 1) / 2) * ((height + 1) / 2);
+    if (width > 0 && height > 0 && i420.size() < needed) {
+        qCWarning(lcCodec) << "encoder: picture of" << i420.size() << "bytes refused," << width << "x"
+                           << height << "needs" << needed;
+        m_previous.clear();
+        return -1;
+    }
     uint8_t *info = nullptr;
     if (width == m_width && height == m_height && !m_previous.isNull())
         info = macroblockFlags(i420, width, height);

@@ -44,7 +44,8 @@ public:
     /// them (it does so only when the reference is that previous picture and was coded at least as
     /// finely). The pictures and their content are what x264 gets either way; a picture sharing
     /// its bytes with the previous one (QByteArray) is known unchanged without comparing. The
-    /// previous picture is kept (shared, not copied) until the next one, close() or init().
+    /// previous picture is kept (shared, not copied) until the next one, close() or init(). A
+    /// picture shorter than its size needs is refused (-1).
     int encode(const QByteArray &i420, int width, int height, uint8_t *out,
                int outCapacity = kOutputBufferSize);
     /// Macroblocks marked unchanged since init(), for tests and benchmarks.

@@ -309,6 +309,11 @@ void TstCodecs::refusesOtherSize()
     QByteArray out;
     QCOMPARE(encode(pattern(640, 480, 0), 640, 480, out), -1);
     QVERIFY(encode(pattern(320, 240, 0), 320, 240, out) > 0);
+    // A stream picture shorter than its size says is refused, not read past its end.
+    std::vector<uint8_t> room(H264Encoder::kOutputBufferSize);
+    const QByteArray shortPicture = pattern(320, 240, 1).left(320 * 240);
+    QCOMPARE(H264Encoder::instance().encode(shortPicture, 320, 240, room.data()), -1);
+    QVERIFY(H264Encoder::instance().encode(pattern(320, 240, 2), 320, 240, room.data()) > 0);
     H264Encoder::instance().close();
 }
 
